@@ -1,0 +1,3 @@
+#include "link/Com.h"
+
+Com::~Com() = default;
