@@ -12,7 +12,8 @@ constexpr std::array<uint16_t, 256> MakeTable() {
     for (unsigned byte = 0; byte < 256; ++byte) {
         uint16_t crc = static_cast<uint16_t>(byte << 8);
         for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ kPolynomial) : static_cast<uint16_t>(crc << 1);
+            crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ kPolynomial)
+                                 : static_cast<uint16_t>(crc << 1);
         }
         table[byte] = crc;
     }
