@@ -57,6 +57,24 @@ Bytes Payload(std::size_t length) {
     return payload;
 }
 
+// Script text: hex bytes, "--" for a read that times out, "!!" for a read that fails.
+std::vector<int> Script(const std::string& text) {
+    std::vector<int> steps;
+    for (std::size_t pos = 0; pos + 1 < text.size(); pos += 3) {
+        const std::string token = text.substr(pos, 2);
+        steps.push_back(token == "--" ? kSilence : token == "!!" ? kFail : std::stoi(token, nullptr, 16));
+    }
+    return steps;
+}
+
+Bytes Hex(const std::string& text) {
+    Bytes bytes;
+    for (int step : Script(text)) {
+        bytes.push_back(static_cast<uint8_t>(step));
+    }
+    return bytes;
+}
+
 struct ReceiveCase {
     std::string name;
     std::vector<int> script;
@@ -70,204 +88,66 @@ struct ReceiveCase {
 };
 
 std::vector<ReceiveCase> ReceiveCases() {
+    using enum ComStatus;
+    const std::string frame41Trace = "Empfangen 1\n0x41 \n";
+    const std::string wrongCrcTrace = "Checksumme fehlerhaft: 0x62 0xda -> 0xd962\n";
+    // clang-format off
     std::vector<ReceiveCase> cases = {
-        {"nothing arrives", {}, 80, false, ComStatus::NoData, kUntouched, {}, "", 0},
-        {"noise without start byte", {0x55, 0x10, 0x03}, 80, false, ComStatus::NoData, kUntouched, {}, "", 0},
-        {"example frame",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xD9},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x62, 0xD9},
-         "Empfangen 1\n0x41 \n",
-         0},
-        {"leading noise dropped, trailing bytes not read",
-         {0xAA, 0x10, 0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xD9, 0x02, 0x00},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x62, 0xD9},
-         "Empfangen 1\n0x41 \n",
-         2},
-        {"escaped 0x10 sent as 10 90",
-         {0x02, 0x00, 0x01, 0x00, 0x10, 0x90, 0xB3, 0x05},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x10, 0xB3, 0x05},
-         "Empfangen 1\n0x10 \n",
-         0},
-        {"escaped 0x10 sent as 10 10",
-         {0x02, 0x00, 0x01, 0x00, 0x10, 0x10, 0xB0, 0x86},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x10, 0xB0, 0x86},
-         "Empfangen 1\n0x10 \n",
-         0},
-        {"escaped 0x82 stored as 0x02",
-         {0x02, 0x00, 0x01, 0x00, 0x10, 0x82, 0xDF, 0x05},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x02, 0xDF, 0x05},
-         "Empfangen 1\n0x02 \n",
-         0},
-        {"escaped 0xC1 stored as 0x41",
-         {0x02, 0x00, 0x01, 0x00, 0x10, 0xC1, 0x56, 0x84},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x56, 0x84},
-         "Empfangen 1\n0x41 \n",
-         0},
-        {"escaped leading byte and length",
-         {0x02, 0x10, 0x80, 0x10, 0x81, 0x10, 0x80, 0x41, 0x17, 0xAC},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x17, 0xAC},
-         "Empfangen 1\n0x41 \n",
-         0},
-        {"CRC low byte 0x10 escaped",
-         {0x02, 0x00, 0x01, 0x00, 0x56, 0x10, 0x90, 0xD9},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x56, 0x10, 0xD9},
-         "Empfangen 1\n0x56 \n",
-         0},
-        {"CRC byte 0x62 escaped as 10 E2",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x10, 0xE2, 0xD9},
-         80,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x62, 0xD9},
-         "Empfangen 1\n0x41 \n",
-         0},
-        {"second start byte inside a frame is data",
-         {0x02, 0x00, 0x02, 0x00, 0x02, 0x41, 0x55, 0x57},
-         80,
-         true,
-         ComStatus::NoError,
-         7,
-         {0x00, 0x02, 0x00, 0x02, 0x41, 0x55, 0x57},
-         "Empfangen 2\n0x02 0x41 \n",
-         0},
-        {"expected CRC 0x0000",
-         {0x02, 0x00, 0x02, 0x00, 0x24, 0xD8, 0x00, 0x00},
-         80,
-         true,
-         ComStatus::NoError,
-         7,
-         {0x00, 0x02, 0x00, 0x24, 0xD8, 0x00, 0x00},
-         "Empfangen 2\n0x24 0xd8 \n",
-         0},
-        {"event frame",
-         {0x02, 0x00, 0x06, 0x00, 0x01, 0x00, 0x01, 0x02, 0x01, 0x59, 0x81, 0x6D},
-         80,
-         true,
-         ComStatus::NoError,
-         11,
-         {0x00, 0x06, 0x00, 0x01, 0x00, 0x01, 0x02, 0x01, 0x59, 0x81, 0x6D},
-         "Empfangen 6\n0x01 0x00 0x01 0x02 0x01 0x59 \n",
-         0},
-        {"wrong CRC",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xDA, 0x55},
-         80,
-         false,
-         ComStatus::ChecksumWrong,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x62, 0xDA},
-         "Checksumme fehlerhaft: 0x62 0xda -> 0xd962\n",
+        {"nothing arrives", {}, 80, false, NoData, kUntouched, {}, "", 0},
+        {"noise without start byte", Script("55 10 03"), 80, false, NoData, kUntouched, {}, "", 0},
+        {"example frame", Script("02 00 01 00 41 62 D9"), 80, true, NoError, 6,
+         Hex("00 01 00 41 62 D9"), frame41Trace, 0},
+        {"leading noise dropped, trailing bytes not read", Script("AA 10 02 00 01 00 41 62 D9 02 00"), 80, true,
+         NoError, 6, Hex("00 01 00 41 62 D9"), frame41Trace, 2},
+        {"escaped 0x10 sent as 10 90", Script("02 00 01 00 10 90 B3 05"), 80, true, NoError, 6,
+         Hex("00 01 00 10 B3 05"), "Empfangen 1\n0x10 \n", 0},
+        {"escaped 0x10 sent as 10 10", Script("02 00 01 00 10 10 B0 86"), 80, true, NoError, 6,
+         Hex("00 01 00 10 B0 86"), "Empfangen 1\n0x10 \n", 0},
+        {"escaped 0x82 stored as 0x02", Script("02 00 01 00 10 82 DF 05"), 80, true, NoError, 6,
+         Hex("00 01 00 02 DF 05"), "Empfangen 1\n0x02 \n", 0},
+        {"escaped 0xC1 stored as 0x41", Script("02 00 01 00 10 C1 56 84"), 80, true, NoError, 6,
+         Hex("00 01 00 41 56 84"), frame41Trace, 0},
+        {"escaped leading byte and length", Script("02 10 80 10 81 10 80 41 17 AC"), 80, true, NoError, 6,
+         Hex("00 01 00 41 17 AC"), frame41Trace, 0},
+        {"CRC low byte 0x10 escaped", Script("02 00 01 00 56 10 90 D9"), 80, true, NoError, 6,
+         Hex("00 01 00 56 10 D9"), "Empfangen 1\n0x56 \n", 0},
+        {"CRC byte 0x62 escaped as 10 E2", Script("02 00 01 00 41 10 E2 D9"), 80, true, NoError, 6,
+         Hex("00 01 00 41 62 D9"), frame41Trace, 0},
+        {"second start byte inside a frame is data", Script("02 00 02 00 02 41 55 57"), 80, true, NoError, 7,
+         Hex("00 02 00 02 41 55 57"), "Empfangen 2\n0x02 0x41 \n", 0},
+        {"expected CRC 0x0000", Script("02 00 02 00 24 D8 00 00"), 80, true, NoError, 7,
+         Hex("00 02 00 24 D8 00 00"), "Empfangen 2\n0x24 0xd8 \n", 0},
+        {"event frame", Script("02 00 06 00 01 00 01 02 01 59 81 6D"), 80, true, NoError, 11,
+         Hex("00 06 00 01 00 01 02 01 59 81 6D"), "Empfangen 6\n0x01 0x00 0x01 0x02 0x01 0x59 \n", 0},
+        {"wrong CRC", Script("02 00 01 00 41 62 DA 55"), 80, false, ChecksumWrong, 6,
+         Hex("00 01 00 41 62 DA"), wrongCrcTrace, 1},
+        {"wrong CRC in the byte that fills the buffer", Script("02 00 01 00 41 62 DA 55"), 6, false,
+         ChecksumWrong, 6, Hex("00 01 00 41 62 DA"), wrongCrcTrace, 1},
+        {"frame fills the buffer exactly", Script("02 00 01 00 41 62 D9 55"), 6, true, NoError, 6,
+         Hex("00 01 00 41 62 D9"), frame41Trace, 1},
+        {"length 0 runs into the capacity", Script("02 00 00 00 41 62 D9 01 02 03 04 05"), 8, false,
+         BufferTooSmall, 8, Hex("00 00 00 41 62 D9 01 02"), "", 3},
+        {"length 0 then silence", Script("02 00 00 00 41 -- 01"), 80, false, NoData, 4, Hex("00 00 00 41"), "", 1},
+        {"frame cut off by silence", Script("02 00 06 00 01 -- 55"), 80, false, NoData, 4, Hex("00 06 00 01"), "",
          1},
-        {"wrong CRC in the byte that fills the buffer",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xDA, 0x55},
-         6,
-         false,
-         ComStatus::ChecksumWrong,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x62, 0xDA},
-         "Checksumme fehlerhaft: 0x62 0xda -> 0xd962\n",
-         1},
-        {"frame fills the buffer exactly",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xD9, 0x55},
-         6,
-         true,
-         ComStatus::NoError,
-         6,
-         {0x00, 0x01, 0x00, 0x41, 0x62, 0xD9},
-         "Empfangen 1\n0x41 \n",
-         1},
-        {"length 0 runs into the capacity",
-         {0x02, 0x00, 0x00, 0x00, 0x41, 0x62, 0xD9, 0x01, 0x02, 0x03, 0x04, 0x05},
-         8,
-         false,
-         ComStatus::BufferTooSmall,
-         8,
-         {0x00, 0x00, 0x00, 0x41, 0x62, 0xD9, 0x01, 0x02},
-         "",
-         3},
-        {"length 0 then silence",
-         {0x02, 0x00, 0x00, 0x00, 0x41, kSilence, 0x01},
-         80,
-         false,
-         ComStatus::NoData,
-         4,
-         {0x00, 0x00, 0x00, 0x41},
-         "",
-         1},
-        {"frame cut off by silence",
-         {0x02, 0x00, 0x06, 0x00, 0x01, kSilence, 0x55},
-         80,
-         false,
-         ComStatus::NoData,
-         4,
-         {0x00, 0x06, 0x00, 0x01},
-         "",
-         1},
-        {"capacity 0, start byte", {0x02, 0x00}, 0, false, ComStatus::BufferTooSmall, 0, {}, "", 1},
-        {"capacity 0, other byte", {0x55, 0x02}, 0, false, ComStatus::BufferTooSmall, kUntouched, {}, "", 1},
-        {"first read fails", {kFail, 0x02}, 80, false, ComStatus::NoData, kUntouched, {}, "", 1},
-        {"later read fails",
-         {0x02, 0x00, kFail, 0x01},
-         80,
-         false,
-         ComStatus::TransmissionError,
-         1,
-         {0x00},
-         "",
-         1},
-        {"read fails after noise",
-         {0x55, kFail},
-         80,
-         false,
-         ComStatus::TransmissionError,
-         kUntouched,
-         {},
-         "",
-         0},
+        {"capacity 0, start byte", Script("02 00"), 0, false, BufferTooSmall, 0, {}, "", 1},
+        {"capacity 0, other byte", Script("55 02"), 0, false, BufferTooSmall, kUntouched, {}, "", 1},
+        {"first read fails", Script("!! 02"), 80, false, NoData, kUntouched, {}, "", 1},
+        {"later read fails", Script("02 00 !! 01"), 80, false, TransmissionError, 1, Hex("00"), "", 1},
+        {"read fails after noise", Script("55 !!"), 80, false, TransmissionError, kUntouched, {}, "", 0},
     };
+    // clang-format on
 
     Bytes stored75;
     std::vector<int> wire75 = PlainFrame(Payload(75), stored75);
-    cases.push_back({"payload 75 in capacity 80", wire75, 80, true, ComStatus::NoError, 80, stored75,
+    cases.push_back({"payload 75 in capacity 80", wire75, 80, true, NoError, 80, stored75,
                      ReceptionTrace(Payload(75)), 0});
 
     Bytes stored76;
     std::vector<int> wire76 = PlainFrame(Payload(76), stored76);
     stored76.resize(80);
-    cases.push_back({"payload 76 in capacity 80", wire76, 80, false, ComStatus::BufferTooSmall, 80, stored76,
-                     "", wire76.size() - 81});
+    cases.push_back({"payload 76 in capacity 80", wire76, 80, false, BufferTooSmall, 80, stored76, "",
+                     wire76.size() - 81});
     return cases;
 }
 
@@ -313,7 +193,7 @@ TEST(ComProtocolReceive, WithoutAnOpenPortNothingIsReadOrWritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedCom port({0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xD9});
+        ScriptedCom port(Script("02 00 01 00 41 62 D9"));
         port.open = false;
         ComProtocol receiver;
         if (c.setCom) {
@@ -323,9 +203,11 @@ TEST(ComProtocolReceive, WithoutAnOpenPortNothingIsReadOrWritten) {
         int32_t storedCount = kUntouched;
 
         testing::internal::CaptureStdout();
-        EXPECT_FALSE(receiver.Receive(buffer.data(), 80, storedCount, 200));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        const bool received = receiver.Receive(buffer.data(), 80, storedCount, 200);
+        const std::string trace = testing::internal::GetCapturedStdout();
 
+        EXPECT_FALSE(received);
+        EXPECT_EQ(trace, "");
         EXPECT_EQ(receiver.GetStatus(), c.status);
         EXPECT_EQ(storedCount, kUntouched);
         EXPECT_EQ(buffer, Bytes(80, kFill));
@@ -335,37 +217,30 @@ TEST(ComProtocolReceive, WithoutAnOpenPortNothingIsReadOrWritten) {
 }
 
 TEST(ComProtocolReceive, TimeoutIsSwappedForTheCallOnly) {
-    const std::vector<int> frame = {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xD9};
+    const std::string frame = "02 00 01 00 41 62 D9";
+    const std::string swapped = "IsOpen GetTimeout SetTimeout(200) Read*7 SetTimeout(500)";
     struct Case {
         std::string name;
-        std::vector<int> script;
+        std::string script;
         uint32_t timeoutMs;
         bool getTimeoutFails;
         std::string log;
         uint32_t timeoutAfter;
     };
+    // clang-format off
     const Case cases[] = {
         {"timeout 0 leaves the port alone", frame, 0, false, "IsOpen Read*7", 500},
-        {"timeout 200 on a 500 port", frame, 200, false,
-         "IsOpen GetTimeout SetTimeout(200) Read*7 SetTimeout(500)", 500},
-        {"restored also when nothing arrives",
-         {},
-         200,
-         false,
-         "IsOpen GetTimeout SetTimeout(200) Read SetTimeout(500)",
-         500},
-        {"restored also after a wrong CRC",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xDA},
-         200,
-         false,
-         "IsOpen GetTimeout SetTimeout(200) Read*7 SetTimeout(500)",
-         500},
-        {"nothing put back when GetTimeout fails", frame, 200, true,
-         "IsOpen GetTimeout SetTimeout(200) Read*7", 200},
+        {"timeout 200 on a 500 port", frame, 200, false, swapped, 500},
+        {"restored also when nothing arrives", "", 200, false,
+         "IsOpen GetTimeout SetTimeout(200) Read SetTimeout(500)", 500},
+        {"restored also after a wrong CRC", "02 00 01 00 41 62 DA", 200, false, swapped, 500},
+        {"nothing put back when GetTimeout fails", frame, 200, true, "IsOpen GetTimeout SetTimeout(200) Read*7",
+         200},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedCom port(c.script);
+        ScriptedCom port(Script(c.script));
         port.getTimeoutFails = c.getTimeoutFails;
         ComProtocol receiver;
         receiver.SetCom(&port);
@@ -383,50 +258,52 @@ TEST(ComProtocolReceive, TimeoutIsSwappedForTheCallOnly) {
 
 // A failed call leaves no frame state behind: the next call drops what follows until a start byte.
 TEST(ComProtocolReceive, NextCallHuntsAfresh) {
-    const std::vector<int> goodFrame = {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xD9};
+    const std::vector<int> goodFrame = Script("02 00 01 00 41 62 D9");
     struct Case {
         std::string name;
-        std::vector<int> firstCall;
+        std::string firstCall;
+        uint32_t firstCapacity;
         ComStatus firstStatus;
-        std::vector<int> leftover;  // would finish the failed frame if the receiver kept it
+        std::string leftover;  // would finish the failed frame if the receiver kept it
         std::string firstTrace;
     };
+    // clang-format off
     const Case cases[] = {
-        {"after a wrong CRC",
-         {0x02, 0x00, 0x01, 0x00, 0x41, 0x62, 0xDA},
-         ComStatus::ChecksumWrong,
-         {0x41},
+        {"after a wrong CRC", "02 00 01 00 41 62 DA", 80, ComStatus::ChecksumWrong, "41",
          "Checksumme fehlerhaft: 0x62 0xda -> 0xd962\n"},
-        {"after a frame cut off by silence",
-         {0x02, 0x00, 0x01, 0x00, 0x41, kSilence},
-         ComStatus::NoData,
-         {0x62, 0xD9},
-         ""},
-        {"after a full buffer", {0x02, 0x00, 0x01, 0x00}, ComStatus::BufferTooSmall, {0x41, 0x62, 0xD9}, ""},
+        {"after a frame cut off by silence", "02 00 01 00 41 --", 80, ComStatus::NoData, "62 D9", ""},
+        {"after a full buffer", "02 00 01 00", 3, ComStatus::BufferTooSmall, "41 62 D9", ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedCom port(c.firstCall);
-        port.Append(c.leftover);
+        ScriptedCom port(Script(c.firstCall));
+        port.Append(Script(c.leftover));
         port.Append(goodFrame);
+        const std::size_t unreadAfterFirst = Script(c.leftover).size() + goodFrame.size();
         ComProtocol receiver;
         receiver.SetCom(&port);
         Bytes buffer(80, kFill);
         int32_t storedCount = kUntouched;
-        const uint32_t firstCapacity = c.firstStatus == ComStatus::BufferTooSmall ? 3 : 80;
 
         testing::internal::CaptureStdout();
-        EXPECT_FALSE(receiver.Receive(buffer.data(), firstCapacity, storedCount, 0));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.firstTrace);
-        EXPECT_EQ(receiver.GetStatus(), c.firstStatus);
-        EXPECT_EQ(port.Unread(), c.leftover.size() + goodFrame.size());
-
+        const bool first = receiver.Receive(buffer.data(), c.firstCapacity, storedCount, 0);
+        const std::string firstTrace = testing::internal::GetCapturedStdout();
+        const ComStatus firstStatus = receiver.GetStatus();
+        const std::size_t unread = port.Unread();
         testing::internal::CaptureStdout();
-        EXPECT_TRUE(receiver.Receive(buffer.data(), 80, storedCount, 0));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Empfangen 1\n0x41 \n");
+        const bool second = receiver.Receive(buffer.data(), 80, storedCount, 0);
+        const std::string secondTrace = testing::internal::GetCapturedStdout();
+
+        EXPECT_FALSE(first);
+        EXPECT_EQ(firstTrace, c.firstTrace);
+        EXPECT_EQ(firstStatus, c.firstStatus);
+        EXPECT_EQ(unread, unreadAfterFirst);
+        EXPECT_TRUE(second);
+        EXPECT_EQ(secondTrace, "Empfangen 1\n0x41 \n");
         EXPECT_EQ(receiver.GetStatus(), ComStatus::NoError);
         EXPECT_EQ(storedCount, 6);
-        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 6), (Bytes{0x00, 0x01, 0x00, 0x41, 0x62, 0xD9}));
+        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 6), Hex("00 01 00 41 62 D9"));
         EXPECT_EQ(port.Unread(), 0u);
     }
 }
