@@ -1,0 +1,10 @@
+#include "app/CDIZUravavedVKX260App.h"
+
+#include "app/CDIZUravavedVKX260Dlg.h"
+
+bool CDIZUravavedVKX260App::StartUp() {
+    SetRegistryKey("Vom lokalen Anwendungs-Assistenten generierte Anwendungen");
+    CDIZUravavedVKX260Dlg dialog;
+    dialog.DoModal();
+    return false;
+}

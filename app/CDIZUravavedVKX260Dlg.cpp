@@ -1,0 +1,224 @@
+#include "app/CDIZUravavedVKX260Dlg.h"
+
+#include "app/CAboutDlg.h"
+#include "framework/MessageBox.h"
+#include "framework/ResourceIcon.h"
+#include "framework/ShellFolders.h"
+#include "res/ResourceIds.h"
+#include "res/Templates.h"
+#include "timelist/CellText.h"
+#include "timelist/PayloadReader.h"
+
+namespace {
+
+constexpr const char* kConnectionErrorCaption = "Verbindungsfehler";
+constexpr const char* kConnectionErrorText =
+    "Es konnte keine Datenverbindung zur VKX260 aufgebaut werden.\n\n"
+    "Vergewissern Sie sich, dass die VKX260 angeschlossen,\n"
+    "die Treiber installiert sind und die PC-Software nicht\n"
+    "unter einem anderen Benutzerkonto gestartet wurde.";
+constexpr const char* kConnectionLostText =
+    "Die Verbindung zur VKX260 wurde unterbrochen.\n\n"
+    "Prüfen Sie die USB-Verbindung und stellen Sie die Verbindung erneut her.";
+constexpr const char* kCloseFailedText = "Datenverbindung konnte nicht geschlossen werden.";
+
+constexpr int kRedBitmap = 0;
+constexpr int kGreenBitmap = 1;
+
+}  // namespace
+
+CDIZUravavedVKX260Dlg::CDIZUravavedVKX260Dlg(BridgeDriver& driver)
+    : CDialog(res::IDD_MAIN_DIALOG), m_port(driver) {
+    m_icon = LoadIconResource(res::IDR_MAINFRAME);
+}
+
+CDIZUravavedVKX260Dlg::~CDIZUravavedVKX260Dlg() = default;
+
+std::span<const CDialog::CommandEntry> CDIZUravavedVKX260Dlg::GetCommandTable() const {
+    using Dlg = CDIZUravavedVKX260Dlg;
+    static const CommandEntry kCommands[] = {
+        On(res::IDC_CONNECT, &Dlg::ToggleConnection),
+        On(IDOK, &Dlg::OnOK),
+        On(IDCANCEL, &Dlg::ExitProgram),
+        On(res::IDC_CLEAR_LIST, &Dlg::ClearListCommand),
+        On(res::ID_MENU_EXIT, &Dlg::ExitProgram),
+        On(res::ID_MENU_CLEAR_LIST, &Dlg::ClearListCommand),
+        On(res::ID_MENU_INFO, &Dlg::ShowAbout),
+    };
+    return kCommands;
+}
+
+void CDIZUravavedVKX260Dlg::BindControls() {
+    CDialog::BindControls();
+    m_statusPicture.Attach(GetDlgItem(res::IDC_STATUS_PICTURE));
+    m_list.Attach(GetDlgItem(res::IDC_TIME_LIST));
+    m_connectButton.Attach(GetDlgItem(res::IDC_CONNECT));
+    m_statusText.Attach(GetDlgItem(res::IDC_STATUS_TEXT));
+}
+
+bool CDIZUravavedVKX260Dlg::InitWindow() {
+    CDialog::InitWindow();
+
+    if (CMenu* systemMenu = GetSystemMenu(false)) {
+        const char* aboutItem = res::LoadResourceString(res::IDS_ABOUTBOX);
+        if (*aboutItem != '\0') {
+            systemMenu->AppendMenu(MF_SEPARATOR);
+            systemMenu->AppendMenu(MF_STRING, res::IDM_ABOUTBOX, aboutItem);
+        }
+    }
+    SetIcon(m_icon);
+    m_statusBitmaps[kRedBitmap].LoadBitmap(res::IDB_STATUS_RED);
+    m_statusBitmaps[kGreenBitmap].LoadBitmap(res::IDB_STATUS_GREEN);
+    m_lastSaveDir = GetDocumentsFolder();
+    m_list.InsertColumn(0, "Index", LVCFMT_LEFT, 60);
+    m_list.InsertColumn(1, "Event", LVCFMT_LEFT, 80);
+    m_list.InsertColumn(2, "Zeitpunkt", LVCFMT_LEFT, 96);
+    m_rowCount = 0;
+    m_statusPicture.SetBitmap(m_statusBitmaps[kRedBitmap]);
+    m_menu = GetMenu();
+    if (m_menu) {
+        m_menu->EnableMenuItem(res::ID_MENU_INFO, MF_ENABLED);
+    }
+    m_unsaved = false;
+    return true;
+}
+
+void CDIZUravavedVKX260Dlg::OnOK() {}
+
+void CDIZUravavedVKX260Dlg::OnSystemCommand(UINT command, intptr_t parameter) {
+    if ((command & 0xFFF0) == res::IDM_ABOUTBOX) {
+        if (!m_port.IsOpen()) {
+            CAboutDlg about;
+            about.DoModal();
+        }
+        return;
+    }
+    CDialog::OnSystemCommand(command, parameter);
+}
+
+void CDIZUravavedVKX260Dlg::ShowAbout() {
+    StopPolling();
+    CAboutDlg about;
+    about.DoModal();
+    if (m_port.IsOpen()) {
+        StartPolling();
+    }
+}
+
+void CDIZUravavedVKX260Dlg::ExitProgram() {
+    StopPolling();
+    if (m_port.IsOpen() && !m_port.Close()) {
+        MessageBox(kCloseFailedText, nullptr, MB_OK);
+    }
+    EndDialog(IDCANCEL);
+}
+
+void CDIZUravavedVKX260Dlg::StartPolling() { m_timerId = SetTimer(kPollTimerId, kPollPeriodMs); }
+
+void CDIZUravavedVKX260Dlg::StopPolling() { KillTimer(m_timerId); }
+
+void CDIZUravavedVKX260Dlg::ShowConnectedState() {
+    if (m_menu) {
+        m_menu->EnableMenuItem(res::ID_MENU_INFO, MF_GRAYED);
+    }
+    m_statusText.SetWindowText("aktiv");
+    m_connectButton.SetWindowText("Verbindung trennen");
+    m_statusPicture.SetBitmap(m_statusBitmaps[kGreenBitmap]);
+}
+
+void CDIZUravavedVKX260Dlg::ShowDisconnectedState() {
+    if (m_menu) {
+        m_menu->EnableMenuItem(res::ID_MENU_INFO, MF_ENABLED);
+    }
+    m_statusText.SetWindowText("inaktiv");
+    m_connectButton.SetWindowText("Verbindung herstellen");
+    m_statusPicture.SetBitmap(m_statusBitmaps[kRedBitmap]);
+}
+
+void CDIZUravavedVKX260Dlg::ShowConnectionError() {
+    MessageBox(kConnectionErrorText, kConnectionErrorCaption, MB_ICONINFORMATION);
+}
+
+void CDIZUravavedVKX260Dlg::ToggleConnection() {
+    // Every box below is shown with polling stopped, so that ticks cannot pile boxes on boxes.
+    if (m_port.IsOpen()) {
+        StopPolling();
+        if (m_port.Close()) {
+            ShowDisconnectedState();
+        } else {
+            MessageBox(kCloseFailedText, nullptr, MB_OK);
+        }
+        return;
+    }
+    if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
+        StopPolling();
+        ShowConnectionError();
+        return;
+    }
+    ShowConnectedState();
+    m_receiver.SetCom(&m_port);
+    m_port.Flush();
+    StartPolling();
+}
+
+void CDIZUravavedVKX260Dlg::HandleLostConnection() {
+    StopPolling();
+    m_port.Close();
+    ShowDisconnectedState();
+    MessageBox(kConnectionLostText, kConnectionErrorCaption, MB_ICONINFORMATION);
+}
+
+void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
+    if (!m_port.IsOpen()) {
+        if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
+            StopPolling();
+            ShowConnectionError();
+            StartPolling();
+            return;
+        }
+        m_statusPicture.SetBitmap(m_statusBitmaps[kGreenBitmap]);
+        m_receiver.SetCom(&m_port);
+        m_port.Flush();
+    }
+    // The tick leaves the driver's queue alone: frames that arrived back to back are taken one per
+    // tick. It receives only when bytes are waiting, so a silent stopwatch never holds the window
+    // for the read timeout; a failed query means that the stopwatch is gone.
+    uint32_t waiting = 0;
+    if (!m_port.BytesWaiting(waiting)) {
+        HandleLostConnection();
+        return;
+    }
+    if (waiting == 0) {
+        return;
+    }
+    m_rxCount = 0;
+    if (m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, 0)) {
+        m_statusPicture.SetBitmap(m_statusBitmaps[kGreenBitmap]);
+        AddEventRow();
+    }
+}
+
+void CDIZUravavedVKX260Dlg::AddEventRow() {
+    m_unsaved = true;
+    const TimeEvent event = DecodeTimeEvent(m_rxBuffer, sizeof m_rxBuffer);
+    const std::string index = IndexText(m_rowCount + 1);
+    m_list.InsertItem(m_rowCount, index.c_str());
+    m_list.SetItemText(m_rowCount, 1, EventText(event.kind));
+    m_list.SetItemText(m_rowCount, 2, TimeText(event).c_str());
+    m_list.EnsureVisible(m_rowCount);
+    ++m_rowCount;
+}
+
+void CDIZUravavedVKX260Dlg::ClearList() {
+    m_list.DeleteAllItems();
+    m_rowCount = 0;
+    m_unsaved = false;
+}
+
+void CDIZUravavedVKX260Dlg::ClearListCommand() {
+    StopPolling();
+    ClearList();
+    if (m_port.IsOpen()) {
+        StartPolling();
+    }
+}

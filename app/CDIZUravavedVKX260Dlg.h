@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QIcon>
+#include <cstdint>
+#include <string>
+
+#include "app/SystemBridgeDriver.h"
+#include "framework/CBitmap.h"
+#include "framework/CButton.h"
+#include "framework/CDialog.h"
+#include "framework/CListCtrl.h"
+#include "framework/CMenu.h"
+#include "framework/CStatic.h"
+#include "link/ComCP2102.h"
+#include "protocol/ComProtocol.h"
+
+// The main window: the time list, the connect button with the connection status, and the commands
+// to save and clear the list. It owns the link port and the frame receiver for its whole life.
+class CDIZUravavedVKX260Dlg : public CDialog {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kVendorId = "5f3a";
+    static constexpr const char* kProductId = "b7c4";
+    static constexpr uint32_t kBaudRate = 115200;
+    static constexpr uint32_t kPortTimeoutMs = 500;
+    static constexpr UINT_PTR kPollTimerId = 1;
+    static constexpr UINT kPollPeriodMs = 10;
+    static constexpr uint32_t kReceiveCapacity = 80;
+
+    explicit CDIZUravavedVKX260Dlg(BridgeDriver& driver = SystemBridgeDriver());
+    ~CDIZUravavedVKX260Dlg() override;
+
+    // Command handlers.
+    void ToggleConnection();
+    void ClearListCommand();
+    void ShowAbout();
+    void ExitProgram();
+    void OnSystemCommand(UINT command, intptr_t parameter) override;
+
+    // One poll: takes at most one frame from the stopwatch.
+    void OnTimer(UINT_PTR id) override;
+
+    void StartPolling();
+    void StopPolling();
+    bool IsPolling() const { return IsTimerRunning(kPollTimerId); }
+
+    // Read access for whoever checks the window's state.
+    const CListCtrl& TimeList() const { return m_list; }
+    bool HasUnsavedRows() const { return m_unsaved; }
+    const std::string& LastSaveDirectory() const { return m_lastSaveDir; }
+
+protected:
+    std::span<const CommandEntry> GetCommandTable() const override;
+    void BindControls() override;
+    bool InitWindow() override;
+    // Enter outside a button does nothing.
+    void OnOK() override;
+
+private:
+    void AddEventRow();
+    void ClearList();
+    void ShowConnectedState();
+    void ShowDisconnectedState();
+    void ShowConnectionError();
+    void HandleLostConnection();
+
+    QIcon m_icon;
+    ComCP2102 m_port;
+    ComProtocol m_receiver;
+    int32_t m_rxCount = 0;
+    uint8_t m_rxBuffer[kReceiveCapacity] = {};
+    CStatic m_statusPicture;
+    CBitmap m_statusBitmaps[2];
+    UINT_PTR m_timerId = 0;
+    CListCtrl m_list;
+    int32_t m_rowCount = 0;
+    CButton m_connectButton;
+    std::string m_lastSaveDir;
+    CStatic m_statusText;
+    CMenu* m_menu = nullptr;
+    bool m_unsaved = false;
+};

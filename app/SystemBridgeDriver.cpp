@@ -1,0 +1,8 @@
+#include "app/SystemBridgeDriver.h"
+
+#include "link/LinuxBridgeDriver.h"
+
+BridgeDriver& SystemBridgeDriver() {
+    static LinuxBridgeDriver driver;
+    return driver;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+class QAbstractButton;
+class QWidget;
+
+// A push button of a dialog.
+class CButton {
+public:
+    void Attach(QWidget* control);
+
+    void SetWindowText(const char* text);
+    std::string GetWindowText() const;
+
+private:
+    QAbstractButton* m_button = nullptr;
+};

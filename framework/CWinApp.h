@@ -1,0 +1,21 @@
+#pragma once
+
+// The application object. It exists from program load; it holds no Qt state until Run creates
+// the application, so it can be a static object.
+class CWinApp {
+public:
+    CWinApp() = default;
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+    virtual ~CWinApp() = default;
+
+    // Creates the Qt application, runs StartUp and returns the process exit status.
+    int Run(int argc, char** argv);
+
+protected:
+    // Returns false when the program is done, as a dialog-based program always is.
+    virtual bool StartUp() = 0;
+
+    // The organisation under which settings would be kept; the program keeps none.
+    void SetRegistryKey(const char* key);
+};

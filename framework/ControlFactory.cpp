@@ -1,0 +1,65 @@
+#include "framework/ControlFactory.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+#include "framework/DialogUnits.h"
+#include "framework/ReportView.h"
+#include "framework/ResourceIcon.h"
+#include "res/Templates.h"
+
+namespace {
+
+QWidget* CreateWidget(const res::ControlTemplate& control, QWidget* parent) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+        case res::ControlKind::PushButton: {
+            auto* button = new QPushButton(text, parent);
+            button->setDefault((control.styles & res::style::kDefaultButton) != 0);
+            return button;
+        }
+        case res::ControlKind::StaticText: {
+            auto* label = new QLabel(text, parent);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment((control.styles & res::style::kCenter) ? Qt::AlignHCenter | Qt::AlignTop
+                                                                       : Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case res::ControlKind::StaticBitmap:
+            return new QLabel(parent);
+        case res::ControlKind::StaticIcon: {
+            auto* label = new QLabel(parent);
+            const int size = parent->style()->pixelMetric(QStyle::PM_LargeIconSize);
+            label->setPixmap(LoadIconResource(control.resource).pixmap(size, size));
+            return label;
+        }
+        case res::ControlKind::ListView:
+            return new ReportView(parent);
+        case res::ControlKind::GroupBox:
+            return new QGroupBox(text, parent);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QWidget* CreateControl(const res::ControlTemplate& control, const DialogUnits& units, QWidget* parent) {
+    QWidget* widget = CreateWidget(control, parent);
+    if (!widget) {
+        return nullptr;
+    }
+    widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height));
+    if (control.kind == res::ControlKind::StaticIcon) {
+        widget->adjustSize();  // an icon control takes the icon's size
+    }
+    if (control.kind == res::ControlKind::GroupBox) {
+        widget->lower();  // a group box frames the controls inside it, never covers them
+    }
+    if ((control.styles & res::style::kTabStop) == 0 && control.kind == res::ControlKind::PushButton) {
+        widget->setFocusPolicy(Qt::ClickFocus);
+    }
+    widget->setVisible((control.styles & res::style::kVisible) != 0);
+    return widget;
+}

@@ -1,0 +1,60 @@
+#include "framework/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+MessageBoxPresenter& InstalledPresenter() {
+    static MessageBoxPresenter presenter;
+    return presenter;
+}
+
+int ShowRealBox(const MessageBoxRequest& request) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(request.caption));
+    box.setText(QString::fromStdString(request.text));
+    switch (request.style & MB_ICONMASK) {
+        case MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MB_ICONSTOP:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+    }
+    if ((request.style & MB_TYPEMASK) == MB_YESNOCANCEL) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        case QMessageBox::Cancel:
+            return IDCANCEL;
+        default:
+            return IDOK;
+    }
+}
+
+}  // namespace
+
+int MessageBox(const std::string& text, const char* caption, UINT style) {
+    MessageBoxRequest request{text, caption ? caption : QCoreApplication::applicationName().toStdString(),
+                              style};
+    const MessageBoxPresenter& presenter = InstalledPresenter();
+    return presenter ? presenter(request) : ShowRealBox(request);
+}
+
+MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {
+    MessageBoxPresenter previous = std::move(InstalledPresenter());
+    InstalledPresenter() = std::move(presenter);
+    return previous;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "framework/WinTypes.h"
+
+// A modal message box. Without a caption it shows the application's name. Returns the answer:
+// IDOK, IDYES, IDNO or IDCANCEL.
+int MessageBox(const std::string& text, const char* caption = nullptr, UINT style = MB_OK);
+
+struct MessageBoxRequest {
+    std::string text;
+    std::string caption;  // already defaulted to the application's name
+    UINT style = MB_OK;
+};
+
+// Whoever answers message boxes: the user through a real box, or a test.
+using MessageBoxPresenter = std::function<int(const MessageBoxRequest&)>;
+
+// Installs a presenter and returns the one it replaces; an empty presenter restores the real box.
+MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter);

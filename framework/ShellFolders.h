@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// The user's documents folder, with the platform's separators; the home folder where there is none.
+std::string GetDocumentsFolder();
