@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CDIZUravavedVKX260Dlg.h"
+#include "framework/MessageBox.h"
+#include "res/ResourceIds.h"
+#include "tests/support/FakeBridgeDriver.h"
+
+// The real main dialog, shown offscreen, on a fake bridge driver; message boxes are answered here
+// and recorded.
+class MainDialogFixture : public ::testing::Test {
+protected:
+    using Row = std::array<std::string, 3>;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    void Connect() { dialog->SendCommand(res::IDC_CONNECT); }
+    void Tick() { dialog->OnTimer(CDIZUravavedVKX260Dlg::kPollTimerId); }
+    // A frame as the stopwatch sends it.
+    static std::vector<uint8_t> EventFrame(uint8_t kind, uint8_t hours, uint8_t minutes, uint8_t seconds,
+                                           uint16_t milliseconds);
+
+    std::string StatusText() const;
+    std::string ButtonCaption() const;
+    QColor PictureColor() const;
+    bool InfoEnabled() const;
+    std::vector<Row> Rows() const;
+    // The four indicators of the disconnected state, and no polling.
+    void ExpectDisconnectedState() const;
+    void ExpectConnectedState() const;
+
+    FakeBridgeDriver driver;
+    std::unique_ptr<CDIZUravavedVKX260Dlg> dialog;
+    std::vector<MessageBoxRequest> boxes;
+    int answer = IDOK;
+    std::function<void(const MessageBoxRequest&)> whileBoxShown;
+
+private:
+    MessageBoxPresenter m_previousPresenter;
+};
+
+inline const QColor kRed(255, 0, 0);
+inline const QColor kGreen(76, 255, 0);
+
+// Runs the event loop until the condition holds or the deadline passes; returns the condition.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);

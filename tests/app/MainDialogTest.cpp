@@ -1,0 +1,354 @@
+#include <QApplication>
+#include <QHeaderView>
+#include <QTest>
+#include <QTimer>
+
+#include "app/CDIZUravavedVKX260Dlg.h"
+#include "framework/CMenu.h"
+#include "framework/DialogUnits.h"
+#include "framework/ReportView.h"
+#include "tests/app/MainDialogFixture.h"
+
+namespace {
+
+constexpr const char* kConnectionErrorText =
+    "Es konnte keine Datenverbindung zur VKX260 aufgebaut werden.\n\n"
+    "Vergewissern Sie sich, dass die VKX260 angeschlossen,\n"
+    "die Treiber installiert sind und die PC-Software nicht\n"
+    "unter einem anderen Benutzerkonto gestartet wurde.";
+constexpr const char* kConnectionLostText =
+    "Die Verbindung zur VKX260 wurde unterbrochen.\n\n"
+    "Prüfen Sie die USB-Verbindung und stellen Sie die Verbindung erneut her.";
+
+using MainDialogTest = MainDialogFixture;
+
+TEST_F(MainDialogTest, StartsDisconnectedWithAnEmptyListInAFixedWindow) {
+    ExpectDisconnectedState();
+    EXPECT_EQ(dialog->windowTitle(), "DIZ Uravaved VKX260");
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(dialog->GetDlgItem(IDOK)->isHidden());
+    EXPECT_EQ(dialog->focusWidget(), dialog->GetDlgItem(IDCANCEL));
+    EXPECT_FALSE(dialog->HasUnsavedRows());
+
+    auto* view = qobject_cast<ReportView*>(dialog->GetDlgItem(res::IDC_TIME_LIST));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->model()->rowCount(), 0);
+    const std::array<std::pair<const char*, int>, 3> columns{
+        {{"Index", 60}, {"Event", 80}, {"Zeitpunkt", 96}}};
+    ASSERT_EQ(view->model()->columnCount(), 3);
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(view->model()->headerData(column, Qt::Horizontal).toString(), columns[column].first);
+        EXPECT_EQ(view->horizontalHeader()->sectionSize(column), columns[column].second);
+    }
+}
+
+TEST_F(MainDialogTest, ControlsSitWhereTheTemplatePutsThem) {
+    struct Placement {
+        int id;
+        int x, y, width, height;
+        const char* text;
+    };
+    const Placement placements[] = {
+        {IDOK, 192, 227, 50, 16, "OK"},
+        {IDCANCEL, 327, 227, 50, 16, "Beenden"},
+        {res::IDC_CONNECT, 314, 22, 80, 20, "Verbindung herstellen"},
+        {res::IDC_SAVE_LIST, 177, 61, 80, 20, "Liste speichern"},
+        {res::IDC_TIME_LIST, 7, 7, 160, 236, nullptr},
+        {res::IDC_CLEAR_LIST, 177, 22, 80, 20, "Liste löschen"},
+        {res::IDC_STATUS_TEXT, 341, 97, 22, 8, "inaktiv"},
+    };
+    const DialogUnits units(dialog->font());
+    for (const Placement& placement : placements) {
+        SCOPED_TRACE(placement.id);
+        QWidget* control = dialog->GetDlgItem(placement.id);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(),
+                  units.ToPixels(placement.x, placement.y, placement.width, placement.height));
+        if (auto* button = qobject_cast<QPushButton*>(control); button && placement.text) {
+            EXPECT_EQ(button->text(), QString::fromUtf8(placement.text));
+        }
+    }
+    // The picture takes its bitmap's size at the template's position.
+    QWidget* picture = dialog->GetDlgItem(res::IDC_STATUS_PICTURE);
+    EXPECT_EQ(picture->pos(), units.ToPixels(337, 65, 15, 13).topLeft());
+    EXPECT_EQ(picture->size(), QSize(48, 48));
+}
+
+TEST_F(MainDialogTest, MenuItemsCarryTheirCommands) {
+    CMenu* menu = dialog->GetMenu();
+    ASSERT_NE(menu, nullptr);
+    for (UINT command : {res::ID_MENU_SAVE_LIST, res::ID_MENU_CLEAR_LIST, res::ID_MENU_EXIT,
+                         res::ID_MENU_INFO, res::ID_MENU_MANUAL_NOTE}) {
+        EXPECT_EQ(menu->GetMenuState(command), MF_ENABLED) << command;
+    }
+    EXPECT_EQ(menu->GetMenuState(12345), static_cast<UINT>(-1));
+    // The manual's information line does nothing when chosen.
+    dialog->SendCommand(res::ID_MENU_MANUAL_NOTE);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainDialogTest, ConnectAndDisconnectSwitchAllFourIndicators) {
+    Connect();
+    ExpectConnectedState();
+    EXPECT_TRUE(driver.IsDeviceOpen());
+    EXPECT_TRUE(boxes.empty());
+
+    Connect();
+    ExpectDisconnectedState();
+    EXPECT_FALSE(driver.IsDeviceOpen());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainDialogTest, ConnectFailureShowsTheConnectionErrorAndStaysDisconnected) {
+    const std::function<void(FakeBridgeDriver&)> failures[] = {
+        [](FakeBridgeDriver& d) { d.devices.clear(); },
+        [](FakeBridgeDriver& d) { d.devices[0].vendorId = "5F3A"; },
+        [](FakeBridgeDriver& d) { d.refuseOpen = true; },
+    };
+    for (const auto& fail : failures) {
+        driver.Reset();
+        boxes.clear();
+        fail(driver);
+        whileBoxShown = [this](const MessageBoxRequest&) { EXPECT_FALSE(dialog->IsPolling()); };
+        Connect();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, kConnectionErrorText);
+        EXPECT_EQ(boxes[0].caption, "Verbindungsfehler");
+        EXPECT_EQ(boxes[0].style, MB_ICONINFORMATION);
+        ExpectDisconnectedState();
+    }
+}
+
+TEST_F(MainDialogTest, FrameBecomesARowScrolledIntoView) {
+    Connect();
+    driver.Deliver({0x02, 0x00, 0x06, 0x00, 0x01, 0x00, 0x01, 0x02, 0x01, 0x59, 0x81, 0x6D});
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Start", "00:01:02:345"}}));
+    EXPECT_TRUE(dialog->HasUnsavedRows());
+    EXPECT_EQ(PictureColor(), kGreen);
+}
+
+TEST_F(MainDialogTest, BackToBackFramesAreTakenOnePerTickNoneLost) {
+    Connect();
+    const int flushesAfterConnect = driver.flushCalls;
+    auto frames = EventFrame(1, 0, 0, 1, 0);
+    for (auto frame : {EventFrame(3, 0, 0, 2, 500), EventFrame(2, 0, 0, 3, 999)}) {
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    driver.Deliver(frames);
+    Tick();
+    EXPECT_EQ(Rows().size(), 1u);
+    Tick();
+    Tick();
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Start", "00:00:01:000"},
+                                        {"002", "Lap", "00:00:02:500"},
+                                        {"003", "Stopp", "00:00:03:999"}}));
+    EXPECT_EQ(driver.flushCalls, flushesAfterConnect);
+}
+
+TEST_F(MainDialogTest, WrongCrcAddsNothingAndTheNextFrameIsReceived) {
+    Connect();
+    auto broken = EventFrame(1, 0, 0, 1, 0);
+    broken.back() ^= 0x01;
+    driver.Deliver(broken);
+    Tick();
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_FALSE(dialog->HasUnsavedRows());
+    driver.Deliver(EventFrame(7, 12, 34, 56, 999));
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Fehler", "12:34:56:999"}}));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainDialogTest, SilentStopwatchCostsNoReceive) {
+    Connect();
+    for (int i = 0; i < 100; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(driver.readCalls, 0);
+    EXPECT_TRUE(dialog->IsPolling());
+}
+
+TEST_F(MainDialogTest, RealTimerTicksListFramesAsTheyArrive) {
+    Connect();
+    driver.Deliver(EventFrame(1, 0, 0, 0, 0));
+    driver.Deliver(EventFrame(3, 0, 1, 23, 456));
+    ASSERT_TRUE(WaitUntil([this] { return Rows().size() == 2; }));
+    EXPECT_EQ(Rows()[1], (Row{"002", "Lap", "00:01:23:456"}));
+}
+
+TEST_F(MainDialogTest, UnplugDisconnectsAndSaysSoOnce) {
+    Connect();
+    driver.Deliver(EventFrame(1, 0, 0, 1, 0));
+    Tick();
+    driver.Unplug();
+    // With polling stopped while the box is up, no tick can stack a second box on it.
+    whileBoxShown = [this](const MessageBoxRequest&) { EXPECT_FALSE(dialog->IsPolling()); };
+    Tick();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kConnectionLostText);
+    EXPECT_EQ(boxes[0].caption, "Verbindungsfehler");
+    EXPECT_EQ(boxes[0].style, MB_ICONINFORMATION);
+    whileBoxShown = nullptr;
+    ExpectDisconnectedState();
+    EXPECT_EQ(Rows().size(), 1u);
+    EXPECT_FALSE(driver.IsDeviceOpen());
+
+    // Plugged in again, the stopwatch is connected afresh and numbering goes on.
+    driver.Reset();
+    Connect();
+    ExpectConnectedState();
+    driver.Deliver(EventFrame(2, 0, 0, 9, 0));
+    Tick();
+    EXPECT_EQ(Rows().back(), (Row{"002", "Stopp", "00:00:09:000"}));
+}
+
+TEST_F(MainDialogTest, ReconnectingKeepsRowsAndNumbering) {
+    Connect();
+    driver.Deliver(EventFrame(1, 0, 0, 1, 0));
+    Tick();
+    Connect();
+    Connect();
+    ExpectConnectedState();
+    driver.Deliver(EventFrame(3, 0, 0, 2, 0));
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Start", "00:00:01:000"}, {"002", "Lap", "00:00:02:000"}}));
+}
+
+TEST_F(MainDialogTest, ClearingRestartsNumberingAndKeepsPollingOnlyWhileConnected) {
+    for (bool connected : {true, false}) {
+        SCOPED_TRACE(connected);
+        if (!driver.IsDeviceOpen()) {
+            Connect();
+        }
+        driver.Deliver(EventFrame(1, 0, 0, 1, 0));
+        Tick();
+        if (!connected) {
+            Connect();
+        }
+        for (int command : {res::IDC_CLEAR_LIST, res::ID_MENU_CLEAR_LIST}) {
+            dialog->SendCommand(command);
+            EXPECT_TRUE(Rows().empty());
+            EXPECT_FALSE(dialog->HasUnsavedRows());
+            EXPECT_EQ(dialog->IsPolling(), connected);
+        }
+        EXPECT_TRUE(boxes.empty());
+    }
+    Connect();
+    driver.Deliver(EventFrame(2, 1, 0, 0, 0));
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Stopp", "01:00:00:000"}}));
+}
+
+TEST_F(MainDialogTest, TickOnAClosedPortOpensItAndTurnsOnlyThePictureGreen) {
+    dialog->StartPolling();
+    Tick();
+    EXPECT_TRUE(driver.IsDeviceOpen());
+    EXPECT_EQ(PictureColor(), kGreen);
+    EXPECT_EQ(StatusText(), "inaktiv");
+    EXPECT_EQ(ButtonCaption(), "Verbindung herstellen");
+    // The button then takes the disconnect branch.
+    Connect();
+    ExpectDisconnectedState();
+    EXPECT_FALSE(driver.IsDeviceOpen());
+}
+
+// Closes the modal window that the command opens, recording whether polling ran meanwhile.
+bool PollingWhileModal(CDIZUravavedVKX260Dlg& dialog, const std::function<void()>& command, bool& opened) {
+    bool polling = true;
+    bool checked = false;
+    opened = false;
+    QTimer::singleShot(0, [&] {
+        checked = true;
+        QWidget* modal = QApplication::activeModalWidget();
+        opened = modal != nullptr && modal != &dialog;
+        polling = dialog.IsPolling();
+        if (opened) {
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
+    });
+    command();
+    // Where no modal loop ran, the check is still due: run it before its locals go away.
+    WaitUntil([&] { return checked; });
+    return polling;
+}
+
+TEST_F(MainDialogTest, AboutBoxPausesPollingAndIsOfferedOnlyWhileDisconnected) {
+    Connect();
+    bool opened = false;
+    EXPECT_FALSE(PollingWhileModal(
+        *dialog, [this] { dialog->SendCommand(res::ID_MENU_INFO); }, opened));
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(dialog->IsPolling());
+
+    // The system-menu route does nothing while connected.
+    PollingWhileModal(
+        *dialog, [this] { dialog->OnSystemCommand(res::IDM_ABOUTBOX, 0); }, opened);
+    EXPECT_FALSE(opened);
+
+    Connect();
+    PollingWhileModal(
+        *dialog, [this] { dialog->OnSystemCommand(res::IDM_ABOUTBOX, 0); }, opened);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(dialog->IsPolling());
+}
+
+TEST_F(MainDialogTest, EveryExitRouteEndsAtOnceWithNothingUnsaved) {
+    const std::function<void(CDIZUravavedVKX260Dlg&)> routes[] = {
+        [](CDIZUravavedVKX260Dlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+        [](CDIZUravavedVKX260Dlg& d) { d.close(); },
+        [](CDIZUravavedVKX260Dlg& d) { d.SendCommand(res::ID_MENU_EXIT); },
+        [](CDIZUravavedVKX260Dlg& d) { qobject_cast<QPushButton*>(d.GetDlgItem(IDCANCEL))->click(); },
+    };
+    for (const auto& route : routes) {
+        driver.Reset();
+        dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
+        ASSERT_TRUE(dialog->Create());
+        Connect();
+        route(*dialog);
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), IDCANCEL);
+        EXPECT_FALSE(dialog->IsPolling());
+        EXPECT_FALSE(driver.IsDeviceOpen());
+        EXPECT_TRUE(boxes.empty());
+    }
+}
+
+TEST_F(MainDialogTest, EnterInTheListDoesNothing) {
+    dialog->GetDlgItem(res::IDC_TIME_LIST)->setFocus();
+    QTest::keyClick(dialog->GetDlgItem(res::IDC_TIME_LIST), Qt::Key_Return);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainDialogTest, NewRowIsScrolledIntoViewAfterTheOperatorScrolledAway) {
+    Connect();
+    auto* view = qobject_cast<ReportView*>(dialog->GetDlgItem(res::IDC_TIME_LIST));
+    for (int i = 0; i < 200; ++i) {
+        driver.Deliver(EventFrame(3, 0, 0, static_cast<uint8_t>(i % 60), 0));
+        Tick();
+    }
+    view->scrollToTop();
+    driver.Deliver(EventFrame(2, 0, 0, 0, 0));
+    Tick();
+    const QRect last = view->visualRect(view->model()->index(200, 0));
+    EXPECT_TRUE(view->viewport()->rect().contains(last)) << last.y() << " in " << view->viewport()->height();
+}
+
+TEST_F(MainDialogTest, ScreenshotOfTheWindow) {
+    Connect();
+    for (auto frame : {EventFrame(1, 0, 0, 0, 0), EventFrame(3, 0, 1, 23, 456), EventFrame(2, 0, 2, 5, 7)}) {
+        driver.Deliver(frame);
+        Tick();
+    }
+    const QPixmap shot = dialog->grab();
+    const QString path = QStringLiteral(VKX_SCREENSHOT_DIR "/main-window.png");
+    ASSERT_TRUE(shot.save(path)) << path.toStdString();
+    EXPECT_EQ(shot.size(), dialog->size());
+}
+
+}  // namespace

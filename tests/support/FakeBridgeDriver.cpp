@@ -1,0 +1,128 @@
+#include "tests/support/FakeBridgeDriver.h"
+
+#include <cstring>
+
+FakeBridgeDriver::FakeBridgeDriver() : devices{{"5f3a", "b7c4", "VKX260 Stopwatch"}} {}
+
+void FakeBridgeDriver::Reset() {
+    devices = FakeBridgeDriver().devices;
+    refuseOpen = false;
+    m_queue.clear();
+    m_open = false;
+    m_unplugged = false;
+    readCalls = flushCalls = openCalls = closeCalls = 0;
+}
+
+void FakeBridgeDriver::Deliver(const std::vector<uint8_t>& bytes) {
+    m_queue.insert(m_queue.end(), bytes.begin(), bytes.end());
+}
+
+void FakeBridgeDriver::Unplug() {
+    m_unplugged = true;
+    m_queue.clear();
+    devices.clear();
+}
+
+uint32_t FakeBridgeDriver::GetNumDevices(uint32_t& count) {
+    count = static_cast<uint32_t>(devices.size());
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::GetProductString(uint32_t index, char* buffer256, uint32_t selector) {
+    if (index >= devices.size()) {
+        return BridgeResult::kDeviceNotFound;
+    }
+    const Device& device = devices[index];
+    const std::string& text = selector == ProductString::kVendorId    ? device.vendorId
+                              : selector == ProductString::kProductId ? device.productId
+                                                                      : device.description;
+    std::strncpy(buffer256, text.c_str(), kProductStringSize - 1);
+    buffer256[kProductStringSize - 1] = '\0';
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
+    ++openCalls;
+    if (refuseOpen || index >= devices.size() || m_open) {
+        handle = kInvalidHandle;
+        return BridgeResult::kDeviceNotFound;
+    }
+    m_open = true;
+    handle = kHandle;
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::Close(DeviceHandle handle) {
+    ++closeCalls;
+    if (!m_open || handle != kHandle) {
+        return BridgeResult::kInvalidHandle;
+    }
+    m_open = false;
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::Read(DeviceHandle handle, uint8_t* buffer, uint32_t count, uint32_t& bytesRead) {
+    ++readCalls;
+    if (!Usable(handle)) {
+        return BridgeResult::kReadError;
+    }
+    bytesRead = 0;
+    while (bytesRead < count && !m_queue.empty()) {
+        buffer[bytesRead++] = m_queue.front();
+        m_queue.pop_front();
+    }
+    return bytesRead == count ? BridgeResult::kSuccess : BridgeResult::kReadTimedOut;
+}
+
+uint32_t FakeBridgeDriver::Write(DeviceHandle handle, const uint8_t*, uint32_t count,
+                                 uint32_t& bytesWritten) {
+    if (!Usable(handle)) {
+        return BridgeResult::kWriteError;
+    }
+    bytesWritten = count;
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::FlushBuffers(DeviceHandle handle, bool, bool receive) {
+    ++flushCalls;
+    if (!Usable(handle)) {
+        return BridgeResult::kDeviceIoFailed;
+    }
+    if (receive) {
+        m_queue.clear();
+    }
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::SetTimeouts(uint32_t readMs, uint32_t writeMs) {
+    m_readTimeout = readMs;
+    m_writeTimeout = writeMs;
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::GetTimeouts(uint32_t& readMs, uint32_t& writeMs) {
+    readMs = m_readTimeout;
+    writeMs = m_writeTimeout;
+    return BridgeResult::kSuccess;
+}
+
+uint32_t FakeBridgeDriver::SetBaudRate(DeviceHandle handle, uint32_t) {
+    return Usable(handle) ? BridgeResult::kSuccess : BridgeResult::kInvalidHandle;
+}
+
+uint32_t FakeBridgeDriver::SetLineControl(DeviceHandle handle, uint16_t) {
+    return Usable(handle) ? BridgeResult::kSuccess : BridgeResult::kInvalidHandle;
+}
+
+uint32_t FakeBridgeDriver::SetFlowControl(DeviceHandle handle, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t,
+                                          bool) {
+    return Usable(handle) ? BridgeResult::kSuccess : BridgeResult::kInvalidHandle;
+}
+
+uint32_t FakeBridgeDriver::CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) {
+    if (!Usable(handle)) {
+        return BridgeResult::kDeviceIoFailed;
+    }
+    bytesWaiting = static_cast<uint32_t>(m_queue.size());
+    return BridgeResult::kSuccess;
+}
