@@ -64,6 +64,8 @@ std::string KindName(uint8_t kind) {
             return "stop";
         case kKindLap:
             return "lap";
+        case kKindError:
+            return "error";
         default:
             return "kind " + std::to_string(kind);
     }

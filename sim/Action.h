@@ -48,7 +48,7 @@ Action EventAction(uint8_t kind, const EventTime& time);
 Action UnplugAction();
 Action PlugAction();
 
-// "start", "stop", "lap", or "kind N" for any other value.
+// "start", "stop", "lap", "error", or "kind N" for any other value.
 std::string KindName(uint8_t kind);
 // Bytes as upper-case hex pairs separated by spaces: "02 00 06".
 std::string HexBytes(std::span<const uint8_t> bytes);
