@@ -39,6 +39,8 @@ public:
 
 private:
     uint16_t LineControlWord() const;
+    // Asks the driver to open the device at index; on failure the port stays closed.
+    void OpenIndex(uint32_t index);
     bool Configure(uint32_t baudRate, uint32_t timeoutMs);
 
     BridgeDriver& m_driver;
