@@ -1,12 +1,16 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
 #include "app/CAboutDlg.h"
+#include "framework/CFileDialog.h"
+#include "framework/CFileException.h"
+#include "framework/CStdioFile.h"
 #include "framework/MessageBox.h"
 #include "framework/ResourceIcon.h"
 #include "framework/ShellFolders.h"
 #include "res/ResourceIds.h"
 #include "res/Templates.h"
 #include "timelist/CellText.h"
+#include "timelist/CsvFormat.h"
 #include "timelist/PayloadReader.h"
 
 namespace {
@@ -21,6 +25,10 @@ constexpr const char* kConnectionLostText =
     "Die Verbindung zur VKX260 wurde unterbrochen.\n\n"
     "Prüfen Sie die USB-Verbindung und stellen Sie die Verbindung erneut her.";
 constexpr const char* kCloseFailedText = "Datenverbindung konnte nicht geschlossen werden.";
+constexpr const char* kUnsavedCaption = "Nicht gespeicherte Daten?";
+constexpr const char* kUnsavedText =
+    "Es liegen noch ungesicherte Daten vor.\n\nSollen diese vor dem Beenden gespeichert werden?";
+constexpr const char* kSaveFilter = "VKX260 Zeitlisten (.csv)|*.csv|Alle Dateien (*.*)|*.*|";
 
 constexpr int kRedBitmap = 0;
 constexpr int kGreenBitmap = 1;
@@ -38,11 +46,13 @@ std::span<const CDialog::CommandEntry> CDIZUravavedVKX260Dlg::GetCommandTable() 
     using Dlg = CDIZUravavedVKX260Dlg;
     static const CommandEntry kCommands[] = {
         On(res::IDC_CONNECT, &Dlg::ToggleConnection),
+        On(res::IDC_SAVE_LIST, &Dlg::SaveListCommand),
         On(IDOK, &Dlg::OnOK),
         On(IDCANCEL, &Dlg::ExitProgram),
         On(res::IDC_CLEAR_LIST, &Dlg::ClearListCommand),
         On(res::ID_MENU_EXIT, &Dlg::ExitProgram),
         On(res::ID_MENU_CLEAR_LIST, &Dlg::ClearListCommand),
+        On(res::ID_MENU_SAVE_LIST, &Dlg::SaveListCommand),
         On(res::ID_MENU_INFO, &Dlg::ShowAbout),
     };
     return kCommands;
@@ -106,6 +116,9 @@ void CDIZUravavedVKX260Dlg::ShowAbout() {
 }
 
 void CDIZUravavedVKX260Dlg::ExitProgram() {
+    if (m_unsaved && !ConfirmUnsavedData()) {
+        return;
+    }
     StopPolling();
     if (m_port.IsOpen() && !m_port.Close()) {
         MessageBox(kCloseFailedText, nullptr, MB_OK);
@@ -220,5 +233,63 @@ void CDIZUravavedVKX260Dlg::ClearListCommand() {
     ClearList();
     if (m_port.IsOpen()) {
         StartPolling();
+    }
+}
+
+void CDIZUravavedVKX260Dlg::SaveListCommand() { SaveList(); }
+
+bool CDIZUravavedVKX260Dlg::SaveList() {
+    // No tick runs while the file is chosen and written, so the file holds exactly the rows shown.
+    StopPolling();
+    CFileDialog fileDialog("csv", nullptr, OFN_OVERWRITEPROMPT, kSaveFilter, this);
+    fileDialog.SetInitialDir(m_lastSaveDir);
+    fileDialog.SetTitle("Speichern unter");
+    bool saved = false;
+    if (fileDialog.DoModal() == IDOK) {
+        m_lastSaveDir = fileDialog.GetFolderPath();
+        saved = WriteListFile(fileDialog.GetPathName());
+        if (saved) {
+            m_unsaved = false;
+        }
+    }
+    if (m_port.IsOpen()) {
+        StartPolling();
+    }
+    return saved;
+}
+
+bool CDIZUravavedVKX260Dlg::WriteListFile(const std::string& path) {
+    CStdioFile file;
+    if (!file.Open(path)) {
+        MessageBox("Fehler beim Öffnen der Datei - Speichern wurde abgebrochen", "Fehler",
+                   MB_ICONINFORMATION);
+        return false;
+    }
+    try {
+        const int rows = m_list.GetItemCount();
+        file.WriteString(CsvHeaderLine());
+        for (int row = 0; row < rows; ++row) {
+            file.WriteString(CsvRowLine(m_list.GetItemText(row, 0), m_list.GetItemText(row, 1),
+                                        m_list.GetItemText(row, 2)));
+        }
+        file.Close();
+    } catch (const CFileException& error) {
+        error.ReportError();
+        return false;
+    }
+    MessageBox("Daten wurden gespeichert", "Daten gespeichert", MB_ICONINFORMATION);
+    return true;
+}
+
+bool CDIZUravavedVKX260Dlg::ConfirmUnsavedData() {
+    // Polling goes on while the question is shown.
+    switch (MessageBox(kUnsavedText, kUnsavedCaption, MB_YESNOCANCEL)) {
+        case IDYES:
+            // Only a file written completely lets the exit go on: the rows are never lost.
+            return SaveList();
+        case IDNO:
+            return true;
+        default:
+            return false;
     }
 }

@@ -33,6 +33,7 @@ public:
 
     // Command handlers.
     void ToggleConnection();
+    void SaveListCommand();
     void ClearListCommand();
     void ShowAbout();
     void ExitProgram();
@@ -58,6 +59,11 @@ protected:
     void OnOK() override;
 
 private:
+    // True once the file was written completely.
+    bool SaveList();
+    bool WriteListFile(const std::string& path);
+    // Asks about unsaved rows at exit; true when the exit may go on.
+    bool ConfirmUnsavedData();
     void AddEventRow();
     void ClearList();
     void ShowConnectedState();

@@ -1,0 +1,334 @@
+#include <sys/resource.h>
+
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <optional>
+
+#include "framework/CFileDialog.h"
+#include "framework/ShellFolders.h"
+#include "tests/app/MainDialogFixture.h"
+
+namespace {
+
+constexpr const char* kOpenErrorText = "Fehler beim Öffnen der Datei - Speichern wurde abgebrochen";
+constexpr const char* kUnsavedText =
+    "Es liegen noch ungesicherte Daten vor.\n\nSollen diese vor dem Beenden gespeichert werden?";
+
+class SaveListTest : public MainDialogFixture {
+protected:
+    void SetUp() override {
+        MainDialogFixture::SetUp();
+        ASSERT_TRUE(folder.isValid());
+        m_previousChooser = SetFileChooser([this](const FileDialogRequest& request) {
+            requests.push_back(request);
+            EXPECT_FALSE(dialog->IsPolling()) << "polling must pause while the file is chosen";
+            return chosen;
+        });
+    }
+    void TearDown() override {
+        SetFileChooser(std::move(m_previousChooser));
+        MainDialogFixture::TearDown();
+    }
+
+    std::string PathIn(const char* name) const { return QDir(folder.path()).filePath(name).toStdString(); }
+    void Save() { dialog->SendCommand(res::IDC_SAVE_LIST); }
+    void AddRow(uint8_t kind, uint8_t hours, uint8_t minutes, uint8_t seconds, uint16_t milliseconds) {
+        driver.Deliver(EventFrame(kind, hours, minutes, seconds, milliseconds));
+        Tick();
+    }
+    static QByteArray Contents(const std::string& path) {
+        QFile file(QString::fromStdString(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    QStringList FolderEntries() const {
+        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+    static void WriteFile(const std::string& path, const QByteArray& bytes) {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    QTemporaryDir folder;
+    std::optional<std::string> chosen;
+    std::vector<FileDialogRequest> requests;
+
+private:
+    FileChooser m_previousChooser;
+};
+
+TEST_F(SaveListTest, FileHoldsExactlyTheListBytes) {
+    struct Case {
+        const char* name;
+        std::vector<std::array<int, 5>> events;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {"empty list", {}, "Index,Event,Zeit\r\n"},
+        {"two rows",
+         {{1, 0, 0, 0, 0}, {3, 0, 1, 23, 456}},
+         "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,00:01:23.456\r\n"},
+        {"wide fields",
+         {{2, 255, 255, 255, 65535}, {0, 100, 0, 0, 7}},
+         "Index,Event,Zeit\r\n001,Stopp,255:255:255.65535\r\n002,Fehler,100:00:00.007\r\n"},
+    };
+    Connect();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog->SendCommand(res::IDC_CLEAR_LIST);
+        for (const auto& e : c.events) {
+            AddRow(static_cast<uint8_t>(e[0]), static_cast<uint8_t>(e[1]), static_cast<uint8_t>(e[2]),
+                   static_cast<uint8_t>(e[3]), static_cast<uint16_t>(e[4]));
+        }
+        chosen = PathIn("list.csv");
+        boxes.clear();
+        Save();
+        EXPECT_EQ(Contents(*chosen), c.expected);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Daten wurden gespeichert");
+        EXPECT_EQ(boxes[0].caption, "Daten gespeichert");
+        EXPECT_EQ(boxes[0].style, MB_ICONINFORMATION);
+        EXPECT_FALSE(dialog->HasUnsavedRows());
+        EXPECT_TRUE(dialog->IsPolling());
+    }
+}
+
+TEST_F(SaveListTest, NumberingGoesPastNineHundredNinetyNineInTheFile) {
+    Connect();
+    for (int i = 0; i < 1001; ++i) {
+        AddRow(3, 0, 0, 0, static_cast<uint16_t>(i));
+    }
+    chosen = PathIn("long.csv");
+    Save();
+    const QByteArray contents = Contents(*chosen);
+    EXPECT_TRUE(
+        contents.contains("\r\n999,Lap,00:00:00.998\r\n1000,Lap,00:00:00.999\r\n1001,Lap,00:00:00.1000\r\n"));
+    EXPECT_TRUE(contents.endsWith("1001,Lap,00:00:00.1000\r\n"));
+    EXPECT_EQ(contents.count("\r\n"), 1002);
+}
+
+TEST_F(SaveListTest, DialogIsSetUpForTimeLists) {
+    chosen.reset();
+    Save();
+    ASSERT_EQ(requests.size(), 1u);
+    const FileDialogRequest& request = requests[0];
+    EXPECT_EQ(request.title, "Speichern unter");
+    EXPECT_EQ(request.defaultExt, "csv");
+    EXPECT_EQ(request.fileName, "");
+    EXPECT_EQ(request.flags, OFN_OVERWRITEPROMPT);
+    EXPECT_EQ(request.filterIndex, 1);
+    EXPECT_EQ(request.filters, (std::vector<std::pair<std::string, std::string>>{
+                                   {"VKX260 Zeitlisten (.csv)", "*.csv"}, {"Alle Dateien (*.*)", "*.*"}}));
+    EXPECT_EQ(request.initialDir, GetDocumentsFolder());
+}
+
+TEST_F(SaveListTest, NameWithoutExtensionGetsCsvAndOtherExtensionsStay) {
+    const std::pair<const char*, const char*> names[] = {
+        {"lauf", "lauf.csv"}, {"lauf.csv", "lauf.csv"}, {"lauf.txt", "lauf.txt"}};
+    for (const auto& [typed, written] : names) {
+        chosen = PathIn(typed);
+        Save();
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(PathIn(written)))) << written;
+    }
+    EXPECT_EQ(FolderEntries(), (QStringList{"lauf.csv", "lauf.txt"}));
+}
+
+TEST_F(SaveListTest, ExistingFileIsReplacedWhole) {
+    chosen = PathIn("old.csv");
+    WriteFile(*chosen, QByteArray(5000, 'x'));
+    Connect();
+    AddRow(1, 0, 0, 0, 0);
+    Save();
+    EXPECT_EQ(Contents(*chosen), "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n");
+    EXPECT_EQ(FolderEntries(), QStringList{"old.csv"});
+}
+
+TEST_F(SaveListTest, DirectoryIsRememberedForTheNextSave) {
+    QDir(folder.path()).mkdir("sub");
+    chosen = PathIn("sub/a.csv");
+    Save();
+    EXPECT_EQ(dialog->LastSaveDirectory(), PathIn("sub"));
+    Save();
+    EXPECT_EQ(requests.back().initialDir, PathIn("sub"));
+
+    // A file in the root directory remembers the root itself, whether or not it could be written.
+    const std::string rootFile = "/vkx260-save-test-" + std::to_string(::getpid()) + ".csv";
+    chosen = rootFile;
+    Save();
+    QFile::remove(QString::fromStdString(rootFile));
+    EXPECT_EQ(dialog->LastSaveDirectory(), "/");
+}
+
+TEST_F(SaveListTest, CancelChangesNothingAndResumesPollingOnlyWhenConnected) {
+    for (bool connected : {true, false}) {
+        SCOPED_TRACE(connected);
+        if (connected != driver.IsDeviceOpen()) {
+            Connect();
+        }
+        if (connected) {
+            AddRow(1, 0, 0, 0, 0);
+        }
+        const std::string directory = dialog->LastSaveDirectory();
+        chosen.reset();
+        boxes.clear();
+        Save();
+        EXPECT_EQ(dialog->IsPolling(), connected);
+        EXPECT_TRUE(dialog->HasUnsavedRows());
+        EXPECT_EQ(dialog->LastSaveDirectory(), directory);
+        EXPECT_TRUE(boxes.empty());
+    }
+}
+
+TEST_F(SaveListTest, FileThatCannotBeCreatedLeavesEverythingAsItWas) {
+    QDir(folder.path()).mkdir("taken.csv");
+    const std::string paths[] = {PathIn("missing/list.csv"), PathIn("taken.csv")};
+    Connect();
+    AddRow(1, 0, 0, 0, 0);
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        chosen = path;
+        boxes.clear();
+        Save();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, kOpenErrorText);
+        EXPECT_EQ(boxes[0].caption, "Fehler");
+        EXPECT_EQ(boxes[0].style, MB_ICONINFORMATION);
+        EXPECT_TRUE(dialog->HasUnsavedRows());
+        EXPECT_TRUE(dialog->IsPolling());
+        EXPECT_EQ(dialog->LastSaveDirectory(), QFileInfo(QString::fromStdString(path)).path().toStdString());
+    }
+    EXPECT_EQ(FolderEntries(), QStringList{"taken.csv"});
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(PathIn("taken.csv"))).isDir());
+}
+
+// Makes every write past the first bytes of a file fail, as a full disk does (root included).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+TEST_F(SaveListTest, WriteFailureKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    chosen = PathIn("kept.csv");
+    const QByteArray old = "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n";
+    WriteFile(*chosen, old);
+    Connect();
+    for (int i = 0; i < 2000; ++i) {
+        AddRow(3, 0, 0, 0, static_cast<uint16_t>(i));
+    }
+    {
+        const FileSizeLimit limit(4096);
+        Save();
+    }
+    EXPECT_EQ(Contents(*chosen), old);
+    EXPECT_EQ(FolderEntries(), QStringList{"kept.csv"});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Disk full while accessing " + *chosen + ".");
+    EXPECT_EQ(boxes[0].caption, QCoreApplication::applicationName().toStdString());
+    EXPECT_EQ(boxes[0].style, MB_ICONSTOP);
+    EXPECT_TRUE(dialog->HasUnsavedRows());
+    EXPECT_TRUE(dialog->IsPolling());
+}
+
+TEST_F(SaveListTest, ExitGuardNeverLosesUnsavedRows) {
+    struct Case {
+        const char* name;
+        int answer;
+        bool chooseFile;  // else the save dialog is cancelled
+        bool ends;
+        bool fileWritten;
+    };
+    const Case cases[] = {
+        {"yes, saved", IDYES, true, true, true},
+        {"yes, save dialog cancelled", IDYES, false, false, false},
+        {"no", IDNO, true, true, false},
+        {"cancel", IDCANCEL, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        driver.Reset();
+        dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
+        ASSERT_TRUE(dialog->Create());
+        Connect();
+        AddRow(1, 0, 0, 0, 0);
+        const std::string path = PathIn("exit.csv");
+        QFile::remove(QString::fromStdString(path));
+        chosen = c.chooseFile ? std::optional<std::string>(path) : std::nullopt;
+        answer = c.answer;
+        boxes.clear();
+        dialog->SendCommand(IDCANCEL);
+        ASSERT_GE(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, kUnsavedText);
+        EXPECT_EQ(boxes[0].caption, "Nicht gespeicherte Daten?");
+        EXPECT_EQ(boxes[0].style, MB_YESNOCANCEL);
+        EXPECT_EQ(dialog->isVisible(), !c.ends);
+        EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.fileWritten);
+        EXPECT_EQ(dialog->HasUnsavedRows(), !c.fileWritten);
+        EXPECT_EQ(driver.IsDeviceOpen(), !c.ends);
+        EXPECT_EQ(dialog->IsPolling(), !c.ends);
+    }
+}
+
+TEST_F(SaveListTest, ExitIsAbandonedWhenTheFileCannotBeWritten) {
+    Connect();
+    AddRow(1, 0, 0, 0, 0);
+    answer = IDYES;
+    chosen = PathIn("missing/list.csv");
+    dialog->SendCommand(res::ID_MENU_EXIT);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->HasUnsavedRows());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, kOpenErrorText);
+}
+
+TEST_F(SaveListTest, RowsArrivingWhileTheQuestionIsShownAreSaved) {
+    Connect();
+    AddRow(1, 0, 0, 0, 0);
+    answer = IDYES;
+    chosen = PathIn("late.csv");
+    whileBoxShown = [this](const MessageBoxRequest& request) {
+        if (request.style == MB_YESNOCANCEL) {
+            driver.Deliver(EventFrame(2, 0, 0, 5, 0));
+            EXPECT_TRUE(WaitUntil([this] { return Rows().size() == 2; }))
+                << "polling goes on during the question";
+        }
+    };
+    dialog->SendCommand(IDCANCEL);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(Contents(*chosen), "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Stopp,00:00:05.000\r\n");
+}
+
+TEST_F(SaveListTest, SavingKeepsTheNumberingAndClearingAsksNothing) {
+    Connect();
+    AddRow(1, 0, 0, 0, 0);
+    chosen = PathIn("a.csv");
+    dialog->SendCommand(res::ID_MENU_SAVE_LIST);
+    AddRow(3, 0, 0, 1, 0);
+    EXPECT_EQ(Rows().back()[0], "002");
+    EXPECT_TRUE(dialog->HasUnsavedRows());
+    boxes.clear();
+    dialog->SendCommand(res::IDC_CLEAR_LIST);
+    EXPECT_TRUE(boxes.empty());
+    dialog->SendCommand(IDCANCEL);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace
