@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+    qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core
     libudev-dev
     libgtest-dev libgmock-dev
     umockdev libumockdev-dev
