@@ -10,6 +10,7 @@ packages=(
     libudev-dev
     libgtest-dev libgmock-dev
     umockdev libumockdev-dev
+    desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
