@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace {
 constexpr const char* kUsbDevice = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
@@ -37,57 +38,53 @@ bool EmulatedBridge::Plug(std::string& error) {
     const int index = m_plugCount;
     const std::string name = "ttyUSB" + std::to_string(index);
     // A device plugged in again gets the next address on its bus.
-    const std::string address = std::to_string(2 + index);
-    char paddedAddress[16];
-    std::snprintf(paddedAddress, sizeof paddedAddress, "%03d", 2 + index);
+    const int address = 2 + index;
+    char busAddress[16];
+    std::snprintf(busAddress, sizeof busAddress, "%03d", address);
     const std::string usbDevice = kUsbDevice;
     const std::string interface = usbDevice + "/1-1:1.0";
     const std::string serialPort = interface + "/" + name;
     const std::string tty = serialPort + "/tty/" + name;
 
-    const std::string record = "P: " + usbDevice + "\n" +
-                               "E: SUBSYSTEM=usb\n"
-                               "E: DEVTYPE=usb_device\n"
-                               "E: DEVNAME=/dev/bus/usb/001/" +
-                               paddedAddress + "\n" +
-                               "E: PRODUCT=5f3a/b7c4/100\n"
-                               "E: BUSNUM=001\n"
-                               "E: DEVNUM=" +
-                               paddedAddress + "\n" +
-                               "A: idVendor=5f3a\n"
-                               "A: idProduct=b7c4\n"
-                               "A: bcdDevice=0100\n"
-                               "A: manufacturer=" +
-                               kManufacturer + "\n" + "A: product=" + kProduct + "\n" +
-                               "A: serial=0001\n"
-                               "A: busnum=1\n"
-                               "A: devnum=" +
-                               address + "\n" + "A: dev=189:" + std::to_string(1 + index) +
-                               "\n"
-                               "\n"
-                               "P: " +
-                               interface + "\n" +
-                               "E: SUBSYSTEM=usb\n"
-                               "E: DEVTYPE=usb_interface\n"
-                               "E: INTERFACE=255/0/0\n"
-                               "A: bInterfaceNumber=00\n"
-                               "A: bInterfaceClass=ff\n"
-                               "\n"
-                               "P: " +
-                               serialPort + "\n" +
-                               "E: SUBSYSTEM=usb-serial\n"
-                               "\n"
-                               "P: " +
-                               tty + "\n" + "N: " + name + "\n" +
-                               "E: SUBSYSTEM=tty\n"
-                               "E: DEVNAME=/dev/" +
-                               name + "\n" +
-                               "E: MAJOR=188\n"
-                               "E: MINOR=" +
-                               std::to_string(index) + "\n" + "A: dev=188:" + std::to_string(index) + "\n";
+    // Devices in umockdev's record format, parent first; the N: line gives the tty its pseudo-terminal.
+    std::ostringstream record;
+    record << "P: " << usbDevice << "\n"
+           << "E: SUBSYSTEM=usb\n"
+           << "E: DEVTYPE=usb_device\n"
+           << "E: DEVNAME=/dev/bus/usb/001/" << busAddress << "\n"
+           << "E: PRODUCT=5f3a/b7c4/100\n"
+           << "E: BUSNUM=001\n"
+           << "E: DEVNUM=" << busAddress << "\n"
+           << "A: idVendor=5f3a\n"
+           << "A: idProduct=b7c4\n"
+           << "A: bcdDevice=0100\n"
+           << "A: manufacturer=" << kManufacturer << "\n"
+           << "A: product=" << kProduct << "\n"
+           << "A: serial=0001\n"
+           << "A: busnum=1\n"
+           << "A: devnum=" << address << "\n"
+           << "A: dev=189:" << address - 1 << "\n"
+           << "\n"
+           << "P: " << interface << "\n"
+           << "E: SUBSYSTEM=usb\n"
+           << "E: DEVTYPE=usb_interface\n"
+           << "E: INTERFACE=255/0/0\n"
+           << "A: bInterfaceNumber=00\n"
+           << "A: bInterfaceClass=ff\n"
+           << "\n"
+           << "P: " << serialPort << "\n"
+           << "E: SUBSYSTEM=usb-serial\n"
+           << "\n"
+           << "P: " << tty << "\n"
+           << "N: " << name << "\n"
+           << "E: SUBSYSTEM=tty\n"
+           << "E: DEVNAME=/dev/" << name << "\n"
+           << "E: MAJOR=188\n"
+           << "E: MINOR=" << index << "\n"
+           << "A: dev=188:" << index << "\n";
 
     GError* gerror = nullptr;
-    if (!umockdev_testbed_add_from_string(m_testbed, record.c_str(), &gerror)) {
+    if (!umockdev_testbed_add_from_string(m_testbed, record.str().c_str(), &gerror)) {
         error =
             std::string("cannot add the emulated bridge: ") + (gerror ? gerror->message : "unknown error");
         g_clear_error(&gerror);
