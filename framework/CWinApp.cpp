@@ -23,3 +23,5 @@ int CWinApp::Run(int argc, char** argv) {
 void CWinApp::SetRegistryKey(const char* key) {
     QCoreApplication::setOrganizationName(QString::fromUtf8(key));
 }
+
+void CWinApp::SetDesktopFileName(const char* name) { QGuiApplication::setDesktopFileName(QString::fromUtf8(name)); }

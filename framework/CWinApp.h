@@ -18,4 +18,6 @@ protected:
 
     // The organisation under which settings would be kept; the program keeps none.
     void SetRegistryKey(const char* key);
+    // The desktop entry that describes the program, so the desktop shows its name and icon.
+    void SetDesktopFileName(const char* name);
 };
