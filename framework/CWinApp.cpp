@@ -24,4 +24,6 @@ void CWinApp::SetRegistryKey(const char* key) {
     QCoreApplication::setOrganizationName(QString::fromUtf8(key));
 }
 
-void CWinApp::SetDesktopFileName(const char* name) { QGuiApplication::setDesktopFileName(QString::fromUtf8(name)); }
+void CWinApp::SetDesktopFileName(const char* name) {
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(name));
+}

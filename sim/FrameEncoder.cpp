@@ -43,6 +43,10 @@ std::vector<uint8_t> FrameEncoder::Encode(std::span<const uint8_t> payload, uint
 
 std::vector<uint8_t> FrameEncoder::EventPayload(uint8_t kind, uint8_t hours, uint8_t minutes, uint8_t seconds,
                                                 uint16_t milliseconds) {
-    return {kind, hours, minutes, seconds, static_cast<uint8_t>(milliseconds >> 8),
+    return {kind,
+            hours,
+            minutes,
+            seconds,
+            static_cast<uint8_t>(milliseconds >> 8),
             static_cast<uint8_t>(milliseconds & 0xFF)};
 }

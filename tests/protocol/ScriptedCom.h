@@ -13,7 +13,7 @@ inline constexpr int kFail = -2;     // the read fails: false, bytes-read value 
 
 // A port that serves a script one step per read and logs every call; past the script it is silent.
 class ScriptedCom : public Com {
-  public:
+public:
     explicit ScriptedCom(std::vector<int> script = {}) : m_script(std::move(script)) {}
 
     void Append(const std::vector<int>& steps);
@@ -36,7 +36,7 @@ class ScriptedCom : public Com {
     bool Open(const char* name, uint32_t baudRate, uint32_t timeout) override;
     bool IsOpen() override;
 
-  private:
+private:
     std::vector<int> m_script;
     std::size_t m_next = 0;
     std::vector<std::string> m_calls;
