@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev
     umockdev libumockdev-dev
     desktop-file-utils appstream dpkg-dev
+    xvfb xdotool
 )
 
 missing=()

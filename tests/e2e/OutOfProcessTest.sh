@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The real program under the simulator, driven as an operator would drive it: the program shows its
+# window on a virtual X display, the keyboard (X's test extension, the same path as real key presses)
+# moves the focus to "Verbindung herstellen" and presses it, and the reception trace on the program's
+# standard output must then show exactly the frames of the scenario. Escape and "Nein" in the
+# unsaved-data question end the program, and the simulator must pass on its exit status 0.
+#
+# Usage: OutOfProcessTest.sh SIMULATOR PROGRAM
+set -euo pipefail
+
+simulator=$1
+program=$2
+deadline_s=30
+
+work=$(mktemp -d)
+xvfb_pid=
+sim_pid=
+
+fail() {
+    echo "FAILED: $*" >&2
+    for log in "$work"/sim.err "$work"/xvfb.log; do
+        if [ -s "$log" ]; then
+            echo "--- $(basename "$log")" >&2
+            cat "$log" >&2
+        fi
+    done
+    if [ -e "$work/out" ]; then
+        echo "--- program's standard output" >&2
+        cat -A "$work/out" >&2
+    fi
+    exit 1
+}
+
+cleanup() {
+    # SIGTERM makes the simulator end the program first.
+    if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+        kill -TERM "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill -TERM "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Polls until the command succeeds or the deadline passes.
+wait_for() {
+    local what=$1
+    shift
+    local end=$((SECONDS + deadline_s))
+    until "$@"; do
+        if ((SECONDS >= end)); then
+            fail "timed out waiting for $what"
+        fi
+        sleep 0.05
+    done
+}
+
+# The X server picks a free display itself and names it on descriptor 3.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+wait_for "the X server" grep -q '^[0-9][0-9]*$' "$work/display"
+export DISPLAY=":$(cat "$work/display")"
+
+# Noise, events of every kind (one lap with 0x10 and 0x02 in its payload, sent escaped) and a frame
+# with a wrong CRC, all back to back.
+cat >"$work/scenario" <<'EOF'
+raw 55 10 03 FF
+event start 0 0 0 0
+event lap 2 0 16 4098
+raw 02 00 01 00 41 00 00   # CRC D962 expected
+event stop 0 1 2 3
+event error 12 34 56 999
+event 0 100 0 0 7
+event 200 255 255 255 65535
+EOF
+# The trace the receiver must write: the payload of each frame, or the CRCs that disagree.
+expected=$'Empfangen 6\n0x01 0x00 0x00 0x00 0x00 0x00 \n'
+expected+=$'Empfangen 6\n0x03 0x02 0x00 0x10 0x10 0x02 \n'
+expected+=$'Checksumme fehlerhaft: 0x00 0x00 -> 0xd962\n'
+expected+=$'Empfangen 6\n0x02 0x00 0x01 0x02 0x00 0x03 \n'
+expected+=$'Empfangen 6\n0x04 0x0c 0x22 0x38 0x03 0xe7 \n'
+expected+=$'Empfangen 6\n0x00 0x64 0x00 0x00 0x00 0x07 \n'
+expected+=$'Empfangen 6\n0xc8 0xff 0xff 0xff 0xff 0xff \n'
+printf '%s' "$expected" >"$work/expected"
+
+# German button labels in the program's boxes, whatever this machine's locale is.
+LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb \
+    "$simulator" --scenario "$work/scenario" -- "$program" >"$work/out" 2>"$work/sim.err" &
+sim_pid=$!
+
+window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ Uravaved VKX260$' | head -n 1) ||
+    fail "the program's window did not appear"
+# The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
+xdotool windowfocus --sync "$window" key Tab space
+wait_for "the reception trace" cmp -s "$work/out" "$work/expected"
+
+xdotool key Escape
+question=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Nicht gespeicherte Daten\?$' |
+    head -n 1) || fail "no question about the unsaved rows"
+xdotool windowfocus --sync "$question" key n
+
+end=$((SECONDS + deadline_s))
+while kill -0 "$sim_pid" 2>/dev/null; do
+    ((SECONDS < end)) || fail "the program did not end after \"Nein\""
+    sleep 0.05
+done
+status=0
+wait "$sim_pid" || status=$?
+sim_pid=
+((status == 0)) || fail "the simulator ended with status $status"
+grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
+cmp -s "$work/out" "$work/expected" || fail "the program wrote more than the trace"
+echo "trace and exit as expected"
