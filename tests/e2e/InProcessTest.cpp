@@ -273,9 +273,9 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     std::vector<Event> events = EventsOf(first);
     ASSERT_EQ(events.size(), 56u);
 
-    Connect();
+    ASSERT_NO_FATAL_FAILURE(Connect());
     ExpectConnected();
-    Play(first, static_cast<int>(events.size()));
+    ASSERT_NO_FATAL_FAILURE(Play(first, static_cast<int>(events.size())));
     EXPECT_EQ(RowCount(), static_cast<int>(events.size()));
     EXPECT_EQ(SaveAs("first.csv"), ExpectedCsv(events));
     EXPECT_EQ(BoxesSaying(kSavedText), 1);
@@ -296,7 +296,7 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     std::string plugError;
     ASSERT_TRUE(m_bridge.Plug(plugError)) << plugError;
     EXPECT_EQ(m_bridge.Name(), "ttyUSB1");
-    Connect();
+    ASSERT_NO_FATAL_FAILURE(Connect());
     ExpectConnected();
     const std::vector<Step> second = {
         {Frame(start), {start}},
@@ -304,7 +304,7 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     };
     const std::vector<Event> more = EventsOf(second);
     events.insert(events.end(), more.begin(), more.end());
-    Play(second, static_cast<int>(events.size()));
+    ASSERT_NO_FATAL_FAILURE(Play(second, static_cast<int>(events.size())));
     // The numbering goes on after the 56 rows of the first bridge.
     EXPECT_EQ(m_dialog->TimeList().GetItemText(56, 0), "057");
     EXPECT_EQ(SaveAs("second.csv"), ExpectedCsv(events));
