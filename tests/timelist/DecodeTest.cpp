@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,12 @@ using Bytes = std::vector<uint8_t>;
 
 // A frame as the receiver stores it: leading byte, length (little-endian), payload, two CRC bytes.
 Bytes StoredFrame(const Bytes& payload, uint8_t crcLow = 0xC1, uint8_t crcHigh = 0xC2) {
-    Bytes frame = {0x00, static_cast<uint8_t>(payload.size() & 0xFF),
-                   static_cast<uint8_t>(payload.size() >> 8)};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    frame.push_back(crcLow);
-    frame.push_back(crcHigh);
+    Bytes frame(payload.size() + 5);
+    frame[1] = static_cast<uint8_t>(payload.size() & 0xFF);
+    frame[2] = static_cast<uint8_t>(payload.size() >> 8);
+    std::copy(payload.begin(), payload.end(), frame.begin() + 3);
+    frame[payload.size() + 3] = crcLow;
+    frame[payload.size() + 4] = crcHigh;
     return frame;
 }
 
