@@ -310,6 +310,12 @@ int main(int argc, char** argv) {
                            ours.p99Delay.Highest(), kDelayTargetMs, false});
         }
     }
+    for (const Samples& gaps : stalls) {
+        if (gaps.Lowest() < 0) {
+            std::printf("FAULT: a stall run could not connect\n");
+            met = false;
+        }
+    }
     met &= Report({"ours: longest event-loop gap ms, worst run",
                    stalls[static_cast<int>(Poller::Ours)].Highest(), kStallTargetMs, false});
     if (boxes != 0) {

@@ -1,6 +1,5 @@
 #include "bench/ProcessStatus.h"
 
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -32,22 +31,22 @@ std::chrono::nanoseconds ProcessCpuTime() {
     return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
 }
 
+namespace {
+
+// The path of this program's executable; empty when it cannot be found.
 std::string SelfPath() {
     char self[4096];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     return length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();
 }
 
+}  // namespace
+
 std::optional<std::string> RunSelf(const std::vector<std::string>& arguments) {
-    const std::string self = SelfPath();
-    if (self.empty()) {
+    const std::string program = SelfPath();
+    if (program.empty()) {
         return std::nullopt;
     }
-    return RunProgram(self, arguments);
-}
-
-std::optional<std::string> RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                                      bool discardErrors) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -62,9 +61,6 @@ std::optional<std::string> RunProgram(const std::string& program, const std::vec
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    if (discardErrors) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    }
     pid_t child = 0;
     const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

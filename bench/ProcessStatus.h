@@ -12,15 +12,6 @@ std::size_t ResidentBytes();
 // CPU time that this process has used so far, user and system together.
 std::chrono::nanoseconds ProcessCpuTime();
 
-// Runs the program with the arguments; returns what it wrote on standard output, or nothing when it
-// could not be started or did not exit with status 0. Its standard error goes where ours goes, or
-// to /dev/null when discardErrors is set.
-std::optional<std::string> RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                                      bool discardErrors = false);
-
-// The path of this program's executable; empty when it cannot be found.
-std::string SelfPath();
-
 // Runs this program again, as a fresh process, with the arguments; returns what it wrote on
 // standard output, or nothing when it could not be started or did not exit with status 0.
 std::optional<std::string> RunSelf(const std::vector<std::string>& arguments);

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-    build-essential cmake pkg-config git clang-format
+    build-essential cmake pkg-config git clang-format clang libclang-rt-14-dev
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core
     libudev-dev
     libgtest-dev libgmock-dev
