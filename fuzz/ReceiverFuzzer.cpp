@@ -3,10 +3,12 @@
 //   bytes 0-1  capacity, little-endian, taken modulo 301 (0 to 300)
 //   byte 2     bit 0: the line fails at the end of the stream instead of going quiet
 //              bit 1: every call passes a timeout of 200 ms to a port set to 500 ms
+//              bit 2: the port is closed; bit 3: the receiver has no port
 //   bytes 3-   what the line delivers, one byte per read
 //
 // Receive is called until the stream is used up. After every call the stored bytes, storedCount,
-// the result and the status are checked against what the line delivered during that call.
+// the result and the status are checked against what the line delivered during that call. Without
+// a port, or with the port closed, one call must refuse at once and touch nothing.
 #include <sanitizer/asan_interface.h>
 
 #include <cstddef>
@@ -43,8 +45,8 @@ void Check(bool condition, const char* what) {
 // A line that delivers the stream one byte per read, then goes quiet or fails.
 class StreamCom : public Com {
 public:
-    StreamCom(const uint8_t* data, std::size_t size, bool failsAtEnd)
-        : m_data(data), m_size(size), m_failsAtEnd(failsAtEnd) {}
+    StreamCom(const uint8_t* data, std::size_t size, bool failsAtEnd, bool open)
+        : m_data(data), m_size(size), m_failsAtEnd(failsAtEnd), m_open(open) {}
 
     std::size_t Position() const { return m_position; }
     bool AtEnd() const { return m_position >= m_size; }
@@ -79,12 +81,13 @@ public:
         return true;
     }
     bool Open(const char*, uint32_t, uint32_t) override { return false; }
-    bool IsOpen() override { return true; }
+    bool IsOpen() override { return m_open; }
 
 private:
     const uint8_t* m_data;
     std::size_t m_size;
     bool m_failsAtEnd;
+    bool m_open;
     std::size_t m_position = 0;
     uint32_t m_timeoutMs = kPortTimeoutMs;
 };
@@ -154,16 +157,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const uint32_t capacity = (data[0] + 256u * data[1]) % (kMaxCapacity + 1);
     const bool failsAtEnd = (data[2] & 1) != 0;
     const uint32_t timeoutMs = (data[2] & 2) != 0 ? kCallTimeoutMs : 0;
+    const bool portClosed = (data[2] & 4) != 0;
+    const bool noPort = (data[2] & 8) != 0;
     const uint8_t* stream = data + kHeaderSize;
-    StreamCom port(stream, size - kHeaderSize, failsAtEnd);
+    StreamCom port(stream, size - kHeaderSize, failsAtEnd, !portClosed);
     ComProtocol receiver;
-    receiver.SetCom(&port);
+    if (!noPort) {
+        receiver.SetCom(&port);
+    }
 
     // The guard behind the buffer is poisoned, so a write past the capacity stops at once; its
     // fill is checked as well, in case the code runs without AddressSanitizer.
     std::vector<uint8_t> memory(capacity + kGuardSize, kGuardFill);
     uint8_t* buffer = memory.data();
     ASAN_POISON_MEMORY_REGION(buffer + capacity, kGuardSize);
+
+    if (noPort || portClosed) {
+        std::memset(buffer, kBufferFill, capacity);
+        int32_t storedCount = kUntouched;
+        Check(!receiver.Receive(buffer, capacity, storedCount, timeoutMs), "a frame without an open port");
+        Check(receiver.GetStatus() == (noPort ? ComStatus::SetComNotCalled : ComStatus::NotConnected),
+              "the status does not name the missing port");
+        Check(storedCount == kUntouched && port.Position() == 0 && port.Timeout() == kPortTimeoutMs,
+              "a refused call read, counted or changed the timeout");
+        for (std::size_t k = 0; k < capacity; ++k) {
+            Check(buffer[k] == kBufferFill, "a refused call wrote into the buffer");
+        }
+        ASAN_UNPOISON_MEMORY_REGION(buffer + capacity, kGuardSize);
+        return 0;
+    }
 
     bool ended = false;
     while (!ended) {
