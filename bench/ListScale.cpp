@@ -176,14 +176,15 @@ int main(int argc, char** argv) {
     }
 
     std::printf(
-        "List scale: %d rows through the poll tick (fake driver, each row scrolled into view and "
-        "painted offscreen), then saved; %d runs, each a fresh process\n",
+        "List scale: %d rows through the poll tick (fake driver, each row scrolled into view; the first "
+        "and the last 1,000 also painted offscreen), then saved; %d runs, each a fresh process\n",
         kRows, kRuns);
     std::printf("%-34s %12s %12s\n", "", "median", "worst");
     std::printf("%-34s %12.3f %12.3f\n", "append, all rows (s)", append.Median(), append.Highest());
-    std::printf("%-34s %12.1f %12.1f\n", "per row, first 1,000 (us)", firstRows.Median(),
+    std::printf("%-34s %12.1f %12.1f\n", "tick per row, first 1,000 (us)", firstRows.Median(),
                 firstRows.Highest());
-    std::printf("%-34s %12.1f %12.1f\n", "per row, last 1,000 (us)", lastRows.Median(), lastRows.Highest());
+    std::printf("%-34s %12.1f %12.1f\n", "tick per row, last 1,000 (us)", lastRows.Median(),
+                lastRows.Highest());
     std::printf("%-34s %12.2f %12.2f\n", "last / first", growth.Median(), growth.Highest());
     std::printf("%-34s %12.1f %12.1f\n", "paint after a row, first 1,000 (us)", firstPaints.Median(),
                 firstPaints.Highest());
