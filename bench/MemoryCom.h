@@ -15,7 +15,6 @@ public:
     // idlePositions: ascending positions before which the line is quiet for one read.
     explicit MemoryCom(std::span<const uint8_t> bytes, std::vector<std::size_t> idlePositions = {});
 
-    std::size_t Position() const { return m_position; }
     bool AtEnd() const { return m_position >= m_bytes.size(); }
 
     bool Setup(uint32_t value) override;

@@ -140,6 +140,7 @@ private:
 struct PollRun {
     bool valid = false;  // connected, and every row is a frame that was sent, once
     int received = 0;
+    std::size_t overflowBytes = 0;  // lost at the driver's full queue
     Samples delaysMs;
 };
 
@@ -175,6 +176,7 @@ PollRun RunScenario(Poller poller, const Scenario& scenario, std::mt19937& rando
         RunEventLoopUntil([&] { return Clock::now() >= settled; }, settled);
     }
 
+    run.overflowBytes = driver.LostBytes();
     std::vector<bool> seen(lastBytes.size(), false);
     run.valid = true;
     for (const Row& row : subject.Rows()) {
@@ -224,6 +226,7 @@ int RunsFromArguments(int argc, char** argv) {
 struct ScenarioFigures {
     int sent = 0;
     int fewestReceived = 0;
+    std::size_t mostOverflowBytes = 0;
     bool valid = true;
     Samples medianDelay;  // one per run
     Samples p99Delay;     // one per run
@@ -257,6 +260,7 @@ int main(int argc, char** argv) {
                     const PollRun result = RunScenario(poller, scenario, random);
                     entry.valid = entry.valid && result.valid;
                     entry.fewestReceived = std::min(entry.fewestReceived, result.received);
+                    entry.mostOverflowBytes = std::max(entry.mostOverflowBytes, result.overflowBytes);
                     entry.medianDelay.Add(result.delaysMs.Median());
                     entry.p99Delay.Add(result.delaysMs.Percentile(99));
                 }
@@ -271,21 +275,22 @@ int main(int argc, char** argv) {
     }
 
     std::printf("Poll loss and latency, %d runs; delay from a frame's last byte to its row, in ms\n", runs);
-    std::printf("%-26s %-8s %14s %14s %14s %14s %14s\n", "frames sent", "tick", "received", "median, med.",
-                "median, worst", "p99, median", "p99, worst");
+    std::printf("%-26s %-8s %10s %10s %14s %14s %14s %14s\n", "frames sent", "tick", "received", "overflow",
+                "median, med.", "median, worst", "p99, median", "p99, worst");
     bool met = boxes == 0;
     std::size_t index = 0;
     for (const Scenario& scenario : kScenarios) {
         for (Poller poller : pollers) {
             const ScenarioFigures& entry = figures[index++];
             met = met && entry.valid;
-            std::printf("%-26s %-8s %14s %14.1f %14.1f %14.1f %14.1f%s\n", scenario.name, Name(poller),
-                        Format("%d/%d", entry.fewestReceived, entry.sent).c_str(), entry.medianDelay.Median(),
-                        entry.medianDelay.Highest(), entry.p99Delay.Median(), entry.p99Delay.Highest(),
-                        entry.valid ? "" : "  FAULT: a row that no frame explains");
+            std::printf("%-26s %-8s %10s %10zu %14.1f %14.1f %14.1f %14.1f%s\n", scenario.name, Name(poller),
+                        Format("%d/%d", entry.fewestReceived, entry.sent).c_str(), entry.mostOverflowBytes,
+                        entry.medianDelay.Median(), entry.medianDelay.Highest(), entry.p99Delay.Median(),
+                        entry.p99Delay.Highest(), entry.valid ? "" : "  FAULT: a row that no frame explains");
         }
     }
-    std::printf("(received: the worst run)\n\n");
+    std::printf(
+        "(received: the worst run; overflow: bytes lost at the driver's full queue, the worst run)\n\n");
     std::printf(
         "Window stalls: longest gap between two runs of a 1 ms probe timer, stopwatch silent for %lld s, "
         "in ms\n",

@@ -9,7 +9,6 @@ class Samples {
 public:
     void Add(double value) { m_values.push_back(value); }
     std::size_t Count() const { return m_values.size(); }
-    bool Empty() const { return m_values.empty(); }
 
     double Median() const { return Percentile(50); }
     double Highest() const;

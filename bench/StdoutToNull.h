@@ -9,8 +9,6 @@ public:
     StdoutToNull(const StdoutToNull&) = delete;
     StdoutToNull& operator=(const StdoutToNull&) = delete;
 
-    bool Active() const { return m_saved >= 0; }
-
 private:
     int m_saved = -1;
 };
