@@ -13,7 +13,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/CDIZUravavedVKX260Dlg.h"
 #include "bench/ProcessStatus.h"

@@ -1,16 +1,19 @@
 #include "bench/LiteralTick.h"
 
+#include "app/CDIZUravavedVKX260Dlg.h"
 #include "timelist/PayloadReader.h"
+
+using Dialog = CDIZUravavedVKX260Dlg;
 
 LiteralTick::LiteralTick(BridgeDriver& driver) : m_port(driver) {}
 
 bool LiteralTick::Connect() {
-    if (!m_port.OpenByIds("5f3a", "b7c4", 115200, 500)) {
+    if (!m_port.OpenByIds(Dialog::kVendorId, Dialog::kProductId, Dialog::kBaudRate, Dialog::kPortTimeoutMs)) {
         return false;
     }
     m_receiver.SetCom(&m_port);
     m_port.Flush();
-    return startTimer(10) != 0;
+    return startTimer(static_cast<int>(Dialog::kPollPeriodMs)) != 0;
 }
 
 void LiteralTick::timerEvent(QTimerEvent*) { Tick(); }

@@ -15,7 +15,7 @@ class QTimerEvent;
 // A received frame is handed to onRow where the window would append its row.
 class LiteralTick : public QObject {
 public:
-    static constexpr uint32_t kCapacity = 80;
+    static constexpr uint32_t kCapacity = 80;  // the window's receive buffer
 
     explicit LiteralTick(BridgeDriver& driver);
 
