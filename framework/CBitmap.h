@@ -7,9 +7,7 @@ class CBitmap {
 public:
     bool LoadBitmap(int resourceId);
     const QPixmap& Pixmap() const { return m_pixmap; }
-    int ResourceId() const { return m_resourceId; }
 
 private:
     QPixmap m_pixmap;
-    int m_resourceId = 0;
 };

@@ -9,7 +9,3 @@ void CButton::SetWindowText(const char* text) {
         m_button->setText(QString::fromUtf8(text));
     }
 }
-
-std::string CButton::GetWindowText() const {
-    return m_button ? m_button->text().toStdString() : std::string();
-}

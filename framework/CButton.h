@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 class QAbstractButton;
 class QWidget;
 
@@ -11,7 +9,6 @@ public:
     void Attach(QWidget* control);
 
     void SetWindowText(const char* text);
-    std::string GetWindowText() const;
 
 private:
     QAbstractButton* m_button = nullptr;

@@ -21,7 +21,6 @@ public:
     static void Build(QMenuBar* bar, const res::MenuTemplate& menuTemplate, const CommandSink& sink);
 
     void Attach(QWidget* menu, CommandSink sink);
-    QWidget* Widget() const { return m_menu; }
 
     // Searches submenus too. Returns the item's previous state, or (UINT)-1 when no item has the ID.
     UINT EnableMenuItem(UINT command, UINT flags);

@@ -12,13 +12,10 @@ void CStatic::SetWindowText(const char* text) {
     }
 }
 
-std::string CStatic::GetWindowText() const { return m_label ? m_label->text().toStdString() : std::string(); }
-
 void CStatic::SetBitmap(const CBitmap& bitmap) {
     if (!m_label) {
         return;
     }
     m_label->setPixmap(bitmap.Pixmap());
     m_label->resize(bitmap.Pixmap().size());
-    m_bitmapId = bitmap.ResourceId();
 }

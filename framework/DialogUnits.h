@@ -10,8 +10,6 @@ public:
     explicit DialogUnits(const QFont& font);
 
     QRect ToPixels(int x, int y, int width, int height) const;
-    int BaseWidth() const { return m_baseWidth; }
-    int BaseHeight() const { return m_baseHeight; }
 
 private:
     int m_baseWidth;

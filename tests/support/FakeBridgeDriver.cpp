@@ -10,7 +10,7 @@ void FakeBridgeDriver::Reset() {
     m_queue.clear();
     m_open = false;
     m_unplugged = false;
-    readCalls = flushCalls = openCalls = closeCalls = 0;
+    readCalls = flushCalls = 0;
 }
 
 void FakeBridgeDriver::Deliver(const std::vector<uint8_t>& bytes) {
@@ -42,7 +42,6 @@ uint32_t FakeBridgeDriver::GetProductString(uint32_t index, char* buffer256, uin
 }
 
 uint32_t FakeBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
-    ++openCalls;
     if (refuseOpen || index >= devices.size() || m_open) {
         handle = kInvalidHandle;
         return BridgeResult::kDeviceNotFound;
@@ -53,7 +52,6 @@ uint32_t FakeBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
 }
 
 uint32_t FakeBridgeDriver::Close(DeviceHandle handle) {
-    ++closeCalls;
     if (!m_open || handle != kHandle) {
         return BridgeResult::kInvalidHandle;
     }

@@ -28,12 +28,9 @@ public:
     void Deliver(const std::vector<uint8_t>& bytes);
     void Unplug();
     bool IsDeviceOpen() const { return m_open; }
-    size_t Waiting() const { return m_queue.size(); }
 
     int readCalls = 0;
     int flushCalls = 0;
-    int openCalls = 0;
-    int closeCalls = 0;
 
     uint32_t GetNumDevices(uint32_t& count) override;
     uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override;
