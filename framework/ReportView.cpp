@@ -10,6 +10,9 @@ ReportView::ReportView(QWidget* parent) : QTableView(parent) {
     setSortingEnabled(false);
     setWordWrap(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab and Shift+Tab move the focus on to the dialog's next control, never from cell to cell;
+    // the arrow and page keys move through the rows.
+    setTabKeyNavigation(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -42,4 +45,13 @@ void ReportView::EnsureRowVisible(int row) {
     } else if (top + rowHeight > bar->value() + viewportHeight) {
         bar->setValue(std::min(maximum, top + rowHeight - viewportHeight));
     }
+}
+
+QModelIndex ReportView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // Home and End go to the first and last row, as in a list, not to the ends of the current row;
+    // also when no row is current yet.
+    if (action == MoveHome || action == MoveEnd) {
+        return m_model.index(action == MoveHome ? 0 : m_model.rowCount() - 1, 0);
+    }
+    return QTableView::moveCursor(action, modifiers);
 }

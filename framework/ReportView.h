@@ -17,6 +17,9 @@ public:
     // the ten-thousandth row as at the first.
     void EnsureRowVisible(int row);
 
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
 private:
     ListModel m_model;
 };

@@ -337,6 +337,18 @@ TEST_F(MainDialogTest, NewRowIsScrolledIntoViewAfterTheOperatorScrolledAway) {
     Tick();
     const QRect last = view->visualRect(view->model()->index(200, 0));
     EXPECT_TRUE(view->viewport()->rect().contains(last)) << last.y() << " in " << view->viewport()->height();
+
+    // The keyboard leaves the filled list both ways, and End and Home go to its last and first row.
+    for (const auto& [key, next] :
+         {std::pair{Qt::Key_Tab, res::IDC_CLEAR_LIST}, {Qt::Key_Backtab, res::IDC_SAVE_LIST}}) {
+        view->setFocus();
+        QTest::keyClick(view, key);
+        EXPECT_EQ(dialog->focusWidget(), dialog->GetDlgItem(next)) << key;
+    }
+    for (const auto& [key, row] : {std::pair{Qt::Key_End, 200}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1}}) {
+        QTest::keyClick(view, key);
+        EXPECT_EQ(view->currentIndex().row(), row) << key;
+    }
 }
 
 TEST_F(MainDialogTest, ScreenshotOfTheWindow) {
