@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QStringList>
 
 namespace {
@@ -23,9 +24,58 @@ std::vector<std::pair<std::string, std::string>> ParseFilter(const char* filter)
     return filters;
 }
 
+// A name without an extension gets the default one; a name ending in a dot has only the extension
+// added after it.
+QString WithDefaultExtension(const QString& path, const std::string& defaultExt) {
+    if (defaultExt.empty() || !QFileInfo(path).suffix().isEmpty()) {
+        return path;
+    }
+    return path + (path.endsWith('.') ? QString() : QStringLiteral(".")) + QString::fromStdString(defaultExt);
+}
+
+// A folder that is gone (a pulled USB stick) opens its nearest ancestor that still exists: Qt
+// would open some other folder and type the missing one's name into the name field.
+QString NearestExistingFolder(const std::string& folder) {
+    if (folder.empty()) {
+        return {};
+    }
+    QFileInfo info(QString::fromStdString(folder));
+    while (!info.isDir() && !info.isRoot()) {
+        info.setFile(info.absolutePath());
+    }
+    return info.absoluteFilePath();
+}
+
+// Qt adds the default extension only to names without any dot. This dialog puts the final name
+// into the name field before Qt's own overwrite question, so the question covers the file that is
+// finally written.
+class SaveFileDialog : public QFileDialog {
+public:
+    SaveFileDialog(QWidget* parent, const QString& title, const QString& folder, std::string defaultExt)
+        : QFileDialog(parent, title, folder), m_defaultExt(std::move(defaultExt)) {}
+
+    void accept() override {
+        if (auto* nameEdit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            const QString typed = nameEdit->text();
+            if (!QFileInfo(directory().filePath(typed)).isDir()) {
+                nameEdit->setText(WithDefaultExtension(typed, m_defaultExt));
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::string m_defaultExt;
+};
+
 std::optional<std::string> ShowRealDialog(const FileDialogRequest& request, QWidget* parent) {
-    QFileDialog dialog(parent, QString::fromStdString(request.title),
-                       QString::fromStdString(request.initialDir));
+    SaveFileDialog dialog(parent, QString::fromStdString(request.title),
+                          NearestExistingFolder(request.initialDir), request.defaultExt);
+    // Qt's own widget dialog, whose name filters, default extension and overwrite question behave
+    // the same on every desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The filter names already say what they show; Qt would repeat the patterns after them.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
@@ -73,11 +123,8 @@ int CFileDialog::DoModal() {
     if (!chosen || chosen->empty()) {
         return IDCANCEL;
     }
-    QString path = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(*chosen)).absoluteFilePath());
-    if (!m_request.defaultExt.empty() && QFileInfo(path).suffix().isEmpty()) {
-        path += '.' + QString::fromStdString(m_request.defaultExt);
-    }
-    m_path = path.toStdString();
+    const QString path = QFileInfo(QString::fromStdString(*chosen)).absoluteFilePath();
+    m_path = QDir::toNativeSeparators(WithDefaultExtension(path, m_request.defaultExt)).toStdString();
     return IDOK;
 }
 

@@ -1,10 +1,18 @@
 #include <sys/resource.h>
 
 #include <unistd.h>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <optional>
 
@@ -124,6 +132,49 @@ TEST_F(SaveListTest, DialogIsSetUpForTimeLists) {
     EXPECT_EQ(request.filters, (std::vector<std::pair<std::string, std::string>>{
                                    {"VKX260 Zeitlisten (.csv)", "*.csv"}, {"Alle Dateien (*.*)", "*.*"}}));
     EXPECT_EQ(request.initialDir, GetDocumentsFolder());
+}
+
+TEST_F(SaveListTest, RealDialogOpensInAFolderThatExistsShowsTheGivenTypesAndAsksAboutTheFinalName) {
+    // Without a documents folder in the home folder, the window starts in the home folder.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", folder.path().toUtf8());
+    dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
+    const bool created = dialog->Create();
+    qputenv("HOME", home);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(dialog->LastSaveDirectory(), folder.path().toStdString());
+    // A remembered folder that is gone since opens the nearest one that still exists.
+    chosen = PathIn("stick/deep/list.csv");
+    Save();
+    WriteFile(PathIn("alt.csv"), "alt");
+    SetFileChooser({});
+    QString question;
+    QTimer::singleShot(0, [&] {
+        auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(fileDialog, nullptr);
+        EXPECT_EQ(fileDialog->directory().absolutePath(), folder.path());
+        auto* types = fileDialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        EXPECT_EQ((QStringList{types->itemText(0), types->itemText(1)}),
+                  (QStringList{"VKX260 Zeitlisten (.csv)", "Alle Dateien (*.*)"}));
+        EXPECT_EQ(fileDialog->findChild<QFileSystemModel*>()->nameFilters(), QStringList{"*.csv"});
+        auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_EQ(name->text(), "");
+        // "alt." is written as "alt.csv", so Return must bring up the question about that file.
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            question = box ? box->text() : QStringLiteral("none");
+            if (box) {
+                box->button(QMessageBox::No)->click();
+            }
+        });
+        name->setText("alt.");
+        QTest::keyClick(name, Qt::Key_Return);
+        fileDialog->reject();
+    });
+    Save();
+    ASSERT_TRUE(WaitUntil([&] { return !question.isEmpty(); }));
+    EXPECT_TRUE(question.startsWith("alt.csv ")) << question.toStdString();
+    EXPECT_EQ(Contents(PathIn("alt.csv")), "alt");
 }
 
 TEST_F(SaveListTest, NameWithoutExtensionGetsCsvAndOtherExtensionsStay) {
