@@ -2,7 +2,8 @@
 # The real program under the simulator, driven as an operator would drive it: the program shows its
 # window on a virtual X display, the keyboard (X's test extension, the same path as real key presses)
 # moves the focus to "Verbindung herstellen" and presses it, and the reception trace on the program's
-# standard output must then show exactly the frames of the scenario. Escape and "Nein" in the
+# standard output must then show exactly the frames of the scenario. Tab then leaves the filled list
+# both ways to open the Save As dialog, which Escape cancels. Escape and "Nein" in the
 # unsaved-data question end the program, and the simulator must pass on its exit status 0.
 #
 # Usage: OutOfProcessTest.sh SIMULATOR PROGRAM
@@ -107,6 +108,16 @@ window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ 
 # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
 xdotool windowfocus --sync "$window" key Tab space
 wait_for "the reception trace" trace_arrived
+
+# With rows in the list, Tab and Shift+Tab leave it: Tab three times from "Verbindung herstellen"
+# reaches "Liste löschen" past the list, Shift+Tab twice back past it reaches "Liste speichern".
+xdotool key Tab Tab Tab shift+Tab shift+Tab space
+save_as=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Speichern unter$' | head -n 1) ||
+    fail "the keyboard did not get out of the list to \"Liste speichern\""
+xdotool windowfocus --sync "$save_as" key Escape
+save_as_closed() { ! xdotool search --onlyvisible --name '^Speichern unter$' >/dev/null; }
+wait_for "the Save As dialog to close" save_as_closed
+xdotool windowfocus --sync "$window"
 
 xdotool key Escape
 question=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Nicht gespeicherte Daten\?$' |
