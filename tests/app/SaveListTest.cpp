@@ -179,7 +179,7 @@ TEST_F(SaveListTest, RealDialogOpensInAFolderThatExistsShowsTheGivenTypesAndAsks
 
 TEST_F(SaveListTest, NameWithoutExtensionGetsCsvAndOtherExtensionsStay) {
     const std::pair<const char*, const char*> names[] = {
-        {"lauf", "lauf.csv"}, {"lauf.csv", "lauf.csv"}, {"lauf.txt", "lauf.txt"}};
+        {"lauf", "lauf.csv"}, {"lauf.", "lauf.csv"}, {"lauf.csv", "lauf.csv"}, {"lauf.txt", "lauf.txt"}};
     for (const auto& [typed, written] : names) {
         chosen = PathIn(typed);
         Save();
