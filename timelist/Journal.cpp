@@ -19,8 +19,9 @@ constexpr const char* kMarkSuffix = ".saved";
 constexpr const char* kNewSuffix = ".new";
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
-// Two, so that a row written while one sync runs starts its own at once instead of waiting for it.
-constexpr int kSyncThreads = 2;
+// Several, so that a row written while a sync runs starts its own at once instead of waiting for
+// it: with one thread a row could wait for two syncs.
+constexpr int kSyncThreads = 4;
 
 std::atomic<uint64_t> journalsOfThisProcess{0};
 

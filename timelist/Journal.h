@@ -29,7 +29,7 @@
 // power cut, or left from before a clearing) counts as no mark, so the rows are offered again.
 //
 // What it owns: the file and its lock, the mark, a copy of the list's lines since the last clearing
-// (so that after a failed write it can write the whole list again), and two threads that bring
+// (so that after a failed write it can write the whole list again), and four threads that bring
 // what was written to stable storage, so that the window's thread never waits for the disk.
 class Journal {
 public:
