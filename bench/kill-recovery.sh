@@ -58,8 +58,14 @@ wait_for_end() {
     sim_pid=
 }
 
+# The first visible window of this name; windows that vanish during the search are no error.
 window_named() {
-    timeout "$deadline_s" xdotool search --sync --onlyvisible --name "$1" | head -n 1
+    local end=$((SECONDS + deadline_s)) id
+    until id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; do
+        ((SECONDS < end)) || return 1
+        sleep 0.05
+    done
+    echo "$id"
 }
 
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &

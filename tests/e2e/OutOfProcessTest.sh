@@ -144,6 +144,16 @@ journal_listed() {
     [ -n "$journal" ] && cmp -s "$journal" "$work/expected.csv"
 }
 
+# The first visible window of this name; windows that vanish during the search are no error.
+window_named() {
+    local end=$((SECONDS + deadline_s)) id
+    until id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; do
+        ((SECONDS < end)) || return 1
+        sleep 0.05
+    done
+    echo "$id"
+}
+
 # Waits until the simulator, and with it the program, has ended; returns the exit status.
 wait_for_end() {
     local end=$((SECONDS + deadline_s))
@@ -159,7 +169,7 @@ wait_for_end() {
 LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb \
     "$simulator" --scenario "$work/kill.scenario" -- "$program" >/dev/null 2>"$work/sim.err" &
 sim_pid=$!
-window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ Uravaved VKX260$' | head -n 1) ||
+window=$(window_named '^DIZ Uravaved VKX260$') ||
     fail "the program's window did not appear"
 xdotool windowfocus --sync "$window" key Tab space
 wait_for "the rows in the journal" journal_listed
@@ -171,18 +181,18 @@ printf 'wait 1\n' >"$work/silent.scenario"
 LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb \
     "$simulator" --scenario "$work/silent.scenario" -- "$program" >/dev/null 2>"$work/sim.err" &
 sim_pid=$!
-question=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Wiederherstellung$' | head -n 1) ||
+question=$(window_named '^Wiederherstellung$') ||
     fail "the program did not offer the rows back"
 xdotool windowfocus --sync "$question" key Return
-window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ Uravaved VKX260$' | head -n 1) ||
+window=$(window_named '^DIZ Uravaved VKX260$') ||
     fail "the program's window did not appear"
 # From "Beenden" two tab stops on: "Liste speichern".
 xdotool windowfocus --sync "$window" key Tab Tab space
-chooser=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Speichern unter$' | head -n 1) ||
+chooser=$(window_named '^Speichern unter$') ||
     fail "no Save As dialog"
 xdotool windowfocus --sync "$chooser" type "$work/restored.csv"
 xdotool key Return
-saved=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Daten gespeichert$' | head -n 1) ||
+saved=$(window_named '^Daten gespeichert$') ||
     fail "the list was not saved"
 xdotool windowfocus --sync "$saved" key Return
 xdotool windowfocus --sync "$window" key Escape
