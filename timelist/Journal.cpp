@@ -22,6 +22,9 @@ constexpr mode_t kFileMode = 0600;
 // Several, so that a row written while a sync runs starts its own at once instead of waiting for
 // it: with one thread a row could wait for two syncs.
 constexpr int kSyncThreads = 4;
+// Syncs start at most this often, so that a fast stream of rows shares them instead of keeping the
+// disk flushing after every row; well within the 100 ms in which a row must be on stable storage.
+constexpr auto kSyncSpacing = std::chrono::milliseconds(10);
 
 std::atomic<uint64_t> journalsOfThisProcess{0};
 
@@ -206,11 +209,16 @@ void Journal::ReplaceDescriptor(int fd) {
 }
 
 void Journal::NoteWritten() {
+    bool syncAsked;
     {
         const std::lock_guard lock(m_mutex);
+        // While a sync is already asked for, its thread takes these bytes too: no wake-up per row.
+        syncAsked = m_writes > m_syncStarted;
         ++m_writes;
     }
-    m_wake.notify_one();
+    if (!syncAsked) {
+        m_wake.notify_one();
+    }
 }
 
 void Journal::SyncLoop() {
@@ -220,6 +228,11 @@ void Journal::SyncLoop() {
         if (m_stop) {
             return;
         }
+        if (const auto due = m_lastSyncStart + kSyncSpacing; std::chrono::steady_clock::now() < due) {
+            m_wake.wait_until(lock, due, [this] { return m_stop; });
+            continue;
+        }
+        m_lastSyncStart = std::chrono::steady_clock::now();
         m_syncStarted = m_writes;
         const int fd = m_fd;
         const bool folderChanged = std::exchange(m_folderChanged, false);

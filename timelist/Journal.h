@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -80,6 +81,7 @@ private:
     uint64_t m_writes = 0;
     uint64_t m_syncStarted = 0;
     int m_activeSyncs = 0;
+    std::chrono::steady_clock::time_point m_lastSyncStart;
     bool m_folderChanged = false;
     bool m_stop = false;
     std::atomic<bool> m_syncFailed{false};
