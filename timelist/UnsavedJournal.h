@@ -15,6 +15,7 @@ public:
         std::string index;
         std::string event;
         std::string time;
+        bool operator==(const Row&) const = default;
     };
 
     UnsavedJournal(JournalFiles& files, std::string path, int fd, std::vector<Row> rows);
