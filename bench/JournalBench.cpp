@@ -17,6 +17,7 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 #include "bench/Stats.h"
 #include "bench/StdoutToNull.h"
+#include "bench/TemporaryStateHome.h"
 #include "framework/MessageBox.h"
 #include "res/ResourceIds.h"
 #include "sim/FrameEncoder.h"
@@ -187,11 +188,7 @@ Figures MeasureOnce() {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    char state[] = "/tmp/vkx-bench-journal-XXXXXX";
-    if (::mkdtemp(state) == nullptr) {
-        return EXIT_FAILURE;
-    }
-    qputenv("XDG_STATE_HOME", state);
+    const TemporaryStateHome stateHome;
     QApplication application(argc, argv);
     Samples longest, p99, worst, append, alone;
     bool complete = true;
@@ -204,7 +201,6 @@ int main(int argc, char** argv) {
         append.Add(figures.appendS);
         alone.Add(figures.journalAloneS);
     }
-    std::filesystem::remove_all(state);
 
     std::printf(
         "Journal on a disk whose fdatasync takes 50 ms: %d rows one per 10 ms tick, then %d rows as fast "
