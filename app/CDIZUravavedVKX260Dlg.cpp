@@ -275,9 +275,8 @@ void CDIZUravavedVKX260Dlg::OfferUnsavedJournals() {
                 secured = AppendRow(row.index, row.event, row.time) && secured;
             }
             m_unsaved = true;
-            std::string kept;
             // The old journal goes only once this run's journal holds its rows; else it stays a file.
-            if (secured) {
+            if (std::string kept; secured) {
                 left.Drop();
             } else {
                 left.KeepAsPlainFile(kept);

@@ -132,6 +132,7 @@ TEST_F(JournalTest, FolderThatCannotBeWrittenFailsUntilItCanAndThenHoldsEveryRow
     EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
     journal.Remove();
     EXPECT_EQ(Entries(), 0);
+    EXPECT_TRUE(FindUnsavedJournals((root / "unreadable").string()).empty());
 }
 
 }  // namespace
