@@ -1,5 +1,9 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
 #include "app/CAboutDlg.h"
 #include "framework/CFileDialog.h"
 #include "framework/CFileException.h"
@@ -12,6 +16,7 @@
 #include "timelist/CellText.h"
 #include "timelist/CsvFormat.h"
 #include "timelist/PayloadReader.h"
+#include "timelist/UnsavedJournal.h"
 
 namespace {
 
@@ -28,6 +33,16 @@ constexpr const char* kCloseFailedText = "Datenverbindung konnte nicht geschloss
 constexpr const char* kUnsavedCaption = "Nicht gespeicherte Daten?";
 constexpr const char* kUnsavedText =
     "Es liegen noch ungesicherte Daten vor.\n\nSollen diese vor dem Beenden gespeichert werden?";
+constexpr const char* kRestoreCaption = "Wiederherstellung";
+constexpr const char* kRestoreText =
+    "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\nEs liegen %d Zeiten vor, die nicht "
+    "gespeichert wurden. Sollen sie wiederhergestellt werden?";
+constexpr const char* kKeptText =
+    "Die Zeiten wurden nicht wiederhergestellt. Sie bleiben erhalten in der Datei\n\n";
+constexpr const char* kJournalCaption = "Sicherung";
+constexpr const char* kJournalFailedText =
+    "Die empfangenen Zeiten können nicht auf dem Datenträger gesichert werden und gingen bei einem "
+    "Absturz verloren.\n\nBitte speichern Sie die Liste regelmäßig.";
 constexpr const char* kSaveFilter = "VKX260 Zeitlisten (.csv)|*.csv|Alle Dateien (*.*)|*.*|";
 
 constexpr int kRedBitmap = 0;
@@ -35,8 +50,11 @@ constexpr int kGreenBitmap = 1;
 
 }  // namespace
 
-CDIZUravavedVKX260Dlg::CDIZUravavedVKX260Dlg(BridgeDriver& driver)
-    : CDialog(res::IDD_MAIN_DIALOG), m_port(driver) {
+CDIZUravavedVKX260Dlg::CDIZUravavedVKX260Dlg(BridgeDriver& driver, JournalFiles& journalFiles)
+    : CDialog(res::IDD_MAIN_DIALOG),
+      m_port(driver),
+      m_journalFiles(journalFiles),
+      m_journal(JournalFolder(), journalFiles) {
     m_icon = LoadIconResource(res::IDR_MAINFRAME);
 }
 
@@ -123,6 +141,8 @@ void CDIZUravavedVKX260Dlg::ExitProgram() {
     if (m_port.IsOpen() && !m_port.Close()) {
         MessageBox(kCloseFailedText, nullptr, MB_OK);
     }
+    // A normal end leaves nothing behind: the rows were saved, or the operator let them go.
+    m_journal.Remove();
     EndDialog(IDCANCEL);
 }
 
@@ -214,18 +234,69 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
 void CDIZUravavedVKX260Dlg::AddEventRow() {
     m_unsaved = true;
     const TimeEvent event = DecodeTimeEvent(m_rxBuffer, sizeof m_rxBuffer);
-    const std::string index = IndexText(m_rowCount + 1);
+    AppendRow(IndexText(m_rowCount + 1), EventText(event.kind), TimeText(event));
+}
+
+bool CDIZUravavedVKX260Dlg::AppendRow(const std::string& index, const std::string& event,
+                                      const std::string& time) {
     m_list.InsertItem(m_rowCount, index.c_str());
-    m_list.SetItemText(m_rowCount, 1, EventText(event.kind));
-    m_list.SetItemText(m_rowCount, 2, TimeText(event).c_str());
+    m_list.SetItemText(m_rowCount, 1, event.c_str());
+    m_list.SetItemText(m_rowCount, 2, time.c_str());
     m_list.EnsureVisible(m_rowCount);
     ++m_rowCount;
+    // The row is in the file before the tick returns, so that a crash an instant later loses nothing.
+    if (!m_journal.Append(index, event, time)) {
+        ReportJournalFailure();
+        return false;
+    }
+    return true;
+}
+
+void CDIZUravavedVKX260Dlg::ReportJournalFailure() {
+    if (m_journalFailureReported) {
+        return;
+    }
+    m_journalFailureReported = true;
+    StopPolling();
+    MessageBox(kJournalFailedText, kJournalCaption, MB_ICONINFORMATION);
+    if (m_port.IsOpen()) {
+        StartPolling();
+    }
+}
+
+void CDIZUravavedVKX260Dlg::OfferUnsavedJournals() {
+    for (UnsavedJournal& left : FindUnsavedJournals(m_journal.Folder(), m_journalFiles)) {
+        StopPolling();
+        std::vector<char> text(std::strlen(kRestoreText) + 16);
+        std::snprintf(text.data(), text.size(), kRestoreText, static_cast<int>(left.Rows().size()));
+        if (MessageBox(text.data(), kRestoreCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+            bool secured = true;
+            for (const UnsavedJournal::Row& row : left.Rows()) {
+                secured = AppendRow(row.index, row.event, row.time) && secured;
+            }
+            m_unsaved = true;
+            // The old journal goes only once this run's journal holds its rows; else it stays a file.
+            if (std::string kept; secured) {
+                left.Drop();
+            } else {
+                left.KeepAsPlainFile(kept);
+            }
+        } else if (std::string kept; left.KeepAsPlainFile(kept)) {
+            MessageBox(kKeptText + kept, kRestoreCaption, MB_ICONINFORMATION);
+        }
+        if (m_port.IsOpen()) {
+            StartPolling();
+        }
+    }
 }
 
 void CDIZUravavedVKX260Dlg::ClearList() {
     m_list.DeleteAllItems();
     m_rowCount = 0;
     m_unsaved = false;
+    if (!m_journal.Clear()) {
+        ReportJournalFailure();
+    }
 }
 
 void CDIZUravavedVKX260Dlg::ClearListCommand() {
@@ -250,6 +321,7 @@ bool CDIZUravavedVKX260Dlg::SaveList() {
         saved = WriteListFile(fileDialog.GetPathName());
         if (saved) {
             m_unsaved = false;
+            m_journal.MarkSaved();
         }
     }
     if (m_port.IsOpen()) {

@@ -13,6 +13,8 @@
 #include "framework/CStatic.h"
 #include "link/ComCP2102.h"
 #include "protocol/ComProtocol.h"
+#include "timelist/Journal.h"
+#include "timelist/JournalFiles.h"
 
 // The main window: the time list, the connect button with the connection status, and the commands
 // to save and clear the list. It owns the link port and the frame receiver for its whole life.
@@ -28,7 +30,8 @@ public:
     static constexpr UINT kPollPeriodMs = 10;
     static constexpr uint32_t kReceiveCapacity = 80;
 
-    explicit CDIZUravavedVKX260Dlg(BridgeDriver& driver = SystemBridgeDriver());
+    explicit CDIZUravavedVKX260Dlg(BridgeDriver& driver = SystemBridgeDriver(),
+                                   JournalFiles& journalFiles = JournalFiles::System());
     ~CDIZUravavedVKX260Dlg() override;
 
     // Command handlers.
@@ -38,6 +41,9 @@ public:
     void ShowAbout();
     void ExitProgram();
     void OnSystemCommand(UINT command, intptr_t parameter) override;
+    // Once the window is shown: offers back, one by one, the unsaved rows of programs that ended
+    // without their normal end.
+    void OfferUnsavedJournals();
 
     // One poll: takes at most one frame from the stopwatch.
     void OnTimer(UINT_PTR id) override;
@@ -50,6 +56,7 @@ public:
     const CListCtrl& TimeList() const { return m_list; }
     bool HasUnsavedRows() const { return m_unsaved; }
     const std::string& LastSaveDirectory() const { return m_lastSaveDir; }
+    const std::string& JournalPath() const { return m_journal.Path(); }
 
 protected:
     std::span<const CommandEntry> GetCommandTable() const override;
@@ -65,6 +72,10 @@ private:
     // Asks about unsaved rows at exit; true when the exit may go on.
     bool ConfirmUnsavedData();
     void AddEventRow();
+    // Lists the row and writes it to the journal; false when the journal could not take it.
+    bool AppendRow(const std::string& index, const std::string& event, const std::string& time);
+    // Tells the operator once per run that the rows are not being secured.
+    void ReportJournalFailure();
     void ClearList();
     void ShowConnectedState();
     void ShowDisconnectedState();
@@ -86,4 +97,7 @@ private:
     CStatic m_statusText;
     CMenu* m_menu = nullptr;
     bool m_unsaved = false;
+    JournalFiles& m_journalFiles;
+    Journal m_journal;
+    bool m_journalFailureReported = false;
 };

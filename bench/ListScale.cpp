@@ -17,6 +17,7 @@
 #include "bench/ProcessStatus.h"
 #include "bench/Stats.h"
 #include "bench/StdoutToNull.h"
+#include "bench/TemporaryStateHome.h"
 #include "framework/CFileDialog.h"
 #include "framework/MessageBox.h"
 #include "res/ResourceIds.h"
@@ -129,6 +130,7 @@ Figures MeasureOnce(const std::filesystem::path& directory) {
 
 int RunOnce(int argc, char** argv) {
     QApplication application(argc, argv);
+    const TemporaryStateHome stateHome;
     char directory[] = "/tmp/vkx-bench-list-XXXXXX";
     if (::mkdtemp(directory) == nullptr) {
         return EXIT_FAILURE;

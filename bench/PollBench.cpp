@@ -18,6 +18,7 @@
 #include "bench/LiteralTick.h"
 #include "bench/Stats.h"
 #include "bench/StdoutToNull.h"
+#include "bench/TemporaryStateHome.h"
 #include "bench/TimedBridgeDriver.h"
 #include "framework/MessageBox.h"
 #include "framework/ReportView.h"
@@ -238,6 +239,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
+    const TemporaryStateHome stateHome;
     const int runs = RunsFromArguments(argc, argv);
     int boxes = 0;
     SetMessageBoxPresenter([&](const MessageBoxRequest&) {

@@ -21,6 +21,9 @@ int ShowRealBox(const MessageBoxRequest& request) {
         case MB_ICONSTOP:
             box.setIcon(QMessageBox::Critical);
             break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
         default:
             box.setIcon(QMessageBox::NoIcon);
             break;
@@ -28,6 +31,11 @@ int ShowRealBox(const MessageBoxRequest& request) {
     if ((request.style & MB_TYPEMASK) == MB_YESNOCANCEL) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
+    } else if ((request.style & MB_TYPEMASK) == MB_YESNO) {
+        // The first button is the default, so that Return answers "Ja".
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);

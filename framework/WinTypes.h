@@ -16,7 +16,9 @@ inline constexpr int IDNO = 7;
 // Message-box styles.
 inline constexpr UINT MB_OK = 0x00;
 inline constexpr UINT MB_YESNOCANCEL = 0x03;
+inline constexpr UINT MB_YESNO = 0x04;
 inline constexpr UINT MB_ICONSTOP = 0x10;
+inline constexpr UINT MB_ICONQUESTION = 0x20;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
 inline constexpr UINT MB_TYPEMASK = 0x0F;
 inline constexpr UINT MB_ICONMASK = 0xF0;

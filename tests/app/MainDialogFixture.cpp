@@ -15,13 +15,23 @@ void MainDialogFixture::SetUp() {
         }
         return answer;
     });
-    dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
+    if (qEnvironmentVariableIsSet("XDG_STATE_HOME")) {
+        m_previousStateHome = qgetenv("XDG_STATE_HOME");
+    }
+    ASSERT_TRUE(stateHome.isValid());
+    qputenv("XDG_STATE_HOME", stateHome.path().toUtf8());
+    dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
     ASSERT_TRUE(dialog->Create());
 }
 
 void MainDialogFixture::TearDown() {
     dialog.reset();
     SetMessageBoxPresenter(std::move(m_previousPresenter));
+    if (m_previousStateHome) {
+        qputenv("XDG_STATE_HOME", *m_previousStateHome);
+    } else {
+        qunsetenv("XDG_STATE_HOME");
+    }
 }
 
 std::vector<uint8_t> MainDialogFixture::EventFrame(uint8_t kind, uint8_t hours, uint8_t minutes,

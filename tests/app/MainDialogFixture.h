@@ -4,9 +4,12 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <array>
+#include <cerrno>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,16 @@
 #include "framework/MessageBox.h"
 #include "res/ResourceIds.h"
 #include "tests/support/FakeBridgeDriver.h"
+#include "timelist/JournalFiles.h"
+
+// The real file system for the journal, except that writing fails while `failing` is set.
+class SwitchedJournalFiles : public JournalFiles {
+public:
+    ssize_t Write(int fd, const char* data, std::size_t size) override {
+        return failing ? -ENOSPC : JournalFiles::Write(fd, data, size);
+    }
+    bool failing = false;
+};
 
 // The real main dialog, shown offscreen, on a fake bridge driver; message boxes are answered here
 // and recorded.
@@ -40,6 +53,9 @@ protected:
     void ExpectConnectedState() const;
 
     FakeBridgeDriver driver;
+    // The journals go to a folder of the test's own, never to the user's.
+    QTemporaryDir stateHome;
+    SwitchedJournalFiles journalFiles;
     std::unique_ptr<CDIZUravavedVKX260Dlg> dialog;
     std::vector<MessageBoxRequest> boxes;
     int answer = IDOK;
@@ -47,6 +63,7 @@ protected:
 
 private:
     MessageBoxPresenter m_previousPresenter;
+    std::optional<QByteArray> m_previousStateHome;
 };
 
 inline const QColor kRed(255, 0, 0);

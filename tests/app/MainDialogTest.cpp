@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QTest>
 #include <QTimer>
@@ -309,13 +310,43 @@ TEST_F(MainDialogTest, EveryExitRouteEndsAtOnceWithNothingUnsaved) {
         dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
         ASSERT_TRUE(dialog->Create());
         Connect();
+        driver.Deliver(EventFrame(1, 0, 0, 1, 0));
+        Tick();
+        dialog->SendCommand(res::IDC_CLEAR_LIST);
+        const QString journal = QString::fromStdString(dialog->JournalPath());
+        ASSERT_TRUE(QFile::exists(journal));
         route(*dialog);
+        EXPECT_FALSE(QFile::exists(journal)) << "a normal end leaves the journal behind";
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), IDCANCEL);
         EXPECT_FALSE(dialog->IsPolling());
         EXPECT_FALSE(driver.IsDeviceOpen());
         EXPECT_TRUE(boxes.empty());
     }
+}
+
+TEST_F(MainDialogTest, JournalThatCannotBeWrittenIsToldOnceAndCatchesUpOnceItCan) {
+    Connect();
+    journalFiles.failing = true;
+    whileBoxShown = [this](const MessageBoxRequest&) { EXPECT_FALSE(dialog->IsPolling()); };
+    for (uint8_t second = 1; second <= 4; ++second) {
+        journalFiles.failing = second < 4;
+        driver.Deliver(EventFrame(3, 0, 0, second, 0));
+        Tick();
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Sicherung");
+    EXPECT_EQ(boxes[0].style, MB_ICONINFORMATION);
+    EXPECT_EQ(boxes[0].text,
+              "Die empfangenen Zeiten können nicht auf dem Datenträger gesichert werden und gingen bei "
+              "einem Absturz verloren.\n\nBitte speichern Sie die Liste regelmäßig.");
+    EXPECT_TRUE(dialog->IsPolling());
+    EXPECT_EQ(Rows().size(), 4u);
+    QFile journal(QString::fromStdString(dialog->JournalPath()));
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal.readAll(),
+              "Index,Event,Zeit\r\n001,Lap,00:00:01.000\r\n002,Lap,00:00:02.000\r\n003,Lap,00:00:03.000\r\n"
+              "004,Lap,00:00:04.000\r\n");
 }
 
 TEST_F(MainDialogTest, EnterInTheListDoesNothing) {

@@ -94,6 +94,9 @@ TEST_F(SaveListTest, FileHoldsExactlyTheListBytes) {
         boxes.clear();
         Save();
         EXPECT_EQ(Contents(*chosen), c.expected);
+        if (!c.events.empty()) {
+            EXPECT_EQ(Contents(dialog->JournalPath()), c.expected) << "the journal holds what a save writes";
+        }
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, "Daten wurden gespeichert");
         EXPECT_EQ(boxes[0].caption, "Daten gespeichert");
@@ -324,7 +327,9 @@ TEST_F(SaveListTest, ExitGuardNeverLosesUnsavedRows) {
         chosen = c.chooseFile ? std::optional<std::string>(path) : std::nullopt;
         answer = c.answer;
         boxes.clear();
+        const std::string journal = dialog->JournalPath();
         dialog->SendCommand(IDCANCEL);
+        EXPECT_EQ(QFile::exists(QString::fromStdString(journal)), !c.ends);
         ASSERT_GE(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, kUnsavedText);
         EXPECT_EQ(boxes[0].caption, "Nicht gespeicherte Daten?");
@@ -380,6 +385,76 @@ TEST_F(SaveListTest, SavingKeepsTheNumberingAndClearingAsksNothing) {
     dialog->SendCommand(IDCANCEL);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
+    struct Case {
+        const char* name;
+        bool savedBeforeTheKill;
+        int answer;
+    };
+    const Case cases[] = {
+        {"Ja", false, IDYES}, {"Nein", false, IDNO}, {"saved before the kill", true, IDYES}};
+    const QString journals = QDir(stateHome.path()).filePath("vkx260");
+    const QByteArray twoRows = "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,01:02:03.004\r\n";
+    // The program is gone without its normal end; the next one starts.
+    const auto restart = [this] {
+        driver.Reset();
+        dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
+        return dialog->Create();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog.reset();
+        QDir(journals).removeRecursively();
+        ASSERT_TRUE(restart());
+        Connect();
+        AddRow(1, 0, 0, 0, 0);
+        AddRow(3, 1, 2, 3, 4);
+        chosen = PathIn("before.csv");
+        if (c.savedBeforeTheKill) {
+            Save();
+        }
+        ASSERT_TRUE(restart());
+        boxes.clear();
+        answer = c.answer;
+        dialog->OfferUnsavedJournals();
+        if (c.savedBeforeTheKill) {
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_TRUE(QDir(journals).isEmpty());
+            continue;
+        }
+        ASSERT_GE(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, "Wiederherstellung");
+        EXPECT_EQ(boxes[0].style, MB_YESNO | MB_ICONQUESTION);
+        EXPECT_EQ(boxes[0].text,
+                  "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\nEs liegen 2 Zeiten vor, die "
+                  "nicht gespeichert wurden. Sollen sie wiederhergestellt werden?");
+        const QStringList left = QDir(journals).entryList(QDir::Files);
+        ASSERT_EQ(left.size(), 1);
+        const std::string leftPath = QDir(journals).filePath(left[0]).toStdString();
+        if (c.answer == IDYES) {
+            EXPECT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(leftPath, dialog->JournalPath()) << "the old journal stays";
+            EXPECT_TRUE(dialog->HasUnsavedRows());
+            Connect();
+            AddRow(2, 0, 0, 9, 0);
+            EXPECT_EQ(Contents(leftPath), twoRows + "003,Stopp,00:00:09.000\r\n");
+        } else {
+            ASSERT_EQ(boxes.size(), 2u);
+            EXPECT_EQ(boxes[1].text,
+                      "Die Zeiten wurden nicht wiederhergestellt. Sie bleiben erhalten in der "
+                      "Datei\n\n" +
+                          leftPath);
+            EXPECT_TRUE(left[0].startsWith("vkx260-20"));
+            EXPECT_EQ(Contents(leftPath), twoRows);
+            EXPECT_TRUE(Rows().empty());
+            EXPECT_FALSE(dialog->HasUnsavedRows());
+            boxes.clear();
+            dialog->OfferUnsavedJournals();
+            EXPECT_TRUE(boxes.empty());
+        }
+    }
 }
 
 }  // namespace

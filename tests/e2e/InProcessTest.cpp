@@ -155,6 +155,8 @@ protected:
     void SetUp() override {
         ASSERT_NE(access("/sys/kernel", F_OK), 0) << "not running under " << kPreloadLibrary;
         ASSERT_TRUE(m_folder.isValid());
+        // The journal goes to the test's folder, never to the user's.
+        qputenv("XDG_STATE_HOME", m_folder.filePath("state").toUtf8());
         m_previousPresenter = SetMessageBoxPresenter([this](const MessageBoxRequest& request) {
             m_boxes.push_back(request);
             return IDOK;

@@ -4,7 +4,8 @@
 # moves the focus to "Verbindung herstellen" and presses it, and the reception trace on the program's
 # standard output must then show exactly the frames of the scenario. Tab then leaves the filled list
 # both ways to open the Save As dialog, which Escape cancels. Escape and "Nein" in the
-# unsaved-data question end the program, and the simulator must pass on its exit status 0.
+# unsaved-data question end the program, and the simulator must pass on its exit status 0. Then the
+# program is killed with rows listed, started again, and must offer them back for a byte-exact save.
 #
 # Usage: OutOfProcessTest.sh SIMULATOR PROGRAM
 set -euo pipefail
@@ -75,6 +76,9 @@ export DISPLAY
 export XAUTHORITY="$work/no-cookie"
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
+# The program's journals go to a folder of the test's own, never to the user's.
+export XDG_STATE_HOME="$work/state"
+journals="$XDG_STATE_HOME/vkx260"
 
 # Noise, events of every kind (one lap with 0x10 and 0x02 in its payload, sent escaped) and a frame
 # with a wrong CRC, all back to back.
@@ -135,4 +139,76 @@ sim_pid=
 ((status == 0)) || fail "the simulator ended with status $status"
 grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
 cmp -s "$work/out" "$work/expected" || fail "the program wrote more than the trace"
+[ -z "$(ls -A "$journals" 2>/dev/null)" ] || fail "the normal end left a journal: $(ls "$journals")"
 echo "trace and exit as expected"
+
+# A kill -9 loses no row that the window showed: once the rows are listed the program is killed;
+# started again with the same state folder, it asks, Return answers "Ja", and the list is saved
+# through the Save As dialog. The file must hold what a save before the kill would have written.
+printf 'event start 0 0 0 0\nevent lap 0 1 2 345\nevent error 12 34 56 999\n' >"$work/kill.scenario"
+printf 'Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,00:01:02.345\r\n003,Fehler,12:34:56.999\r\n' \
+    >"$work/expected.csv"
+
+journal_listed() {
+    local journal
+    journal=$(find "$journals" -name 'vkx260-journal-*.csv' 2>/dev/null | head -n 1)
+    [ -n "$journal" ] && cmp -s "$journal" "$work/expected.csv"
+}
+
+# The first visible window of this name; windows that vanish during the search are no error.
+window_named() {
+    local end=$((SECONDS + deadline_s)) id
+    until id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; do
+        ((SECONDS < end)) || return 1
+        sleep 0.05
+    done
+    echo "$id"
+}
+
+# Waits until the simulator, and with it the program, has ended; returns the exit status.
+wait_for_end() {
+    local end=$((SECONDS + deadline_s))
+    while kill -0 "$sim_pid" 2>/dev/null; do
+        ((SECONDS < end)) || fail "the program did not end $1"
+        sleep 0.05
+    done
+    status=0
+    wait "$sim_pid" || status=$?
+    sim_pid=
+}
+
+LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb \
+    "$simulator" --scenario "$work/kill.scenario" -- "$program" >/dev/null 2>"$work/sim.err" &
+sim_pid=$!
+window=$(window_named '^DIZ Uravaved VKX260$') ||
+    fail "the program's window did not appear"
+xdotool windowfocus --sync "$window" key Tab space
+wait_for "the rows in the journal" journal_listed
+program_pid=$(pgrep -P "$sim_pid" | head -n 1) || fail "the program's process was not found"
+kill -KILL "$program_pid"
+wait_for_end "after kill -9"
+
+printf 'wait 1\n' >"$work/silent.scenario"
+LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb \
+    "$simulator" --scenario "$work/silent.scenario" -- "$program" >/dev/null 2>"$work/sim.err" &
+sim_pid=$!
+question=$(window_named '^Wiederherstellung$') ||
+    fail "the program did not offer the rows back"
+xdotool windowfocus --sync "$question" key Return
+window=$(window_named '^DIZ Uravaved VKX260$') ||
+    fail "the program's window did not appear"
+# From "Beenden" two tab stops on: "Liste speichern".
+xdotool windowfocus --sync "$window" key Tab Tab space
+chooser=$(window_named '^Speichern unter$') ||
+    fail "no Save As dialog"
+xdotool windowfocus --sync "$chooser" type "$work/restored.csv"
+xdotool key Return
+saved=$(window_named '^Daten gespeichert$') ||
+    fail "the list was not saved"
+xdotool windowfocus --sync "$saved" key Return
+xdotool windowfocus --sync "$window" key Escape
+wait_for_end "after the save"
+((status == 0)) || fail "the restarted program ended with status $status"
+cmp -s "$work/restored.csv" "$work/expected.csv" || fail "the restored rows were saved as: $(cat -A "$work/restored.csv")"
+[ -z "$(ls -A "$journals")" ] || fail "the normal end left a journal: $(ls "$journals")"
+echo "rows restored after kill -9 and saved as before"

@@ -1,0 +1,226 @@
+// Journal on a slow disk: the real dialog on the fake driver writes its journal through a stand-in
+// whose fdatasync takes 50 ms. Paced rows (one per 10 ms tick, the event loop running between)
+// give the longest tick that appends a row and the time from a row's tick to the end of the first
+// sync that covers its bytes; then 100,000 rows go through the tick as fast as it takes them.
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/CDIZUravavedVKX260Dlg.h"
+#include "bench/Stats.h"
+#include "bench/StdoutToNull.h"
+#include "bench/TemporaryStateHome.h"
+#include "framework/MessageBox.h"
+#include "res/ResourceIds.h"
+#include "sim/FrameEncoder.h"
+#include "tests/support/FakeBridgeDriver.h"
+#include "timelist/CellText.h"
+#include "timelist/Journal.h"
+#include "timelist/JournalFiles.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kSyncTime = std::chrono::milliseconds(50);
+constexpr int kPacedRows = 500;
+constexpr int kTickMs = 10;
+constexpr int kFastRows = 100000;
+constexpr int kRuns = 3;
+constexpr double kStallTargetMs = 15.0;
+constexpr double kStableTargetMs = 100.0;
+constexpr double kAppendTargetS = 2.0;
+
+// The real files, except that each fdatasync first takes 50 ms; it counts the bytes written and
+// notes for each sync how many had been written when it began and when it ended.
+class SlowSyncFiles : public JournalFiles {
+public:
+    struct Sync {
+        uint64_t bytesAtStart;
+        Clock::time_point end;
+    };
+
+    ssize_t Write(int fd, const char* data, std::size_t size) override {
+        const ssize_t written = JournalFiles::Write(fd, data, size);
+        if (written > 0) {
+            m_written += static_cast<uint64_t>(written);
+        }
+        return written;
+    }
+    int SyncData(int fd) override {
+        const uint64_t bytesAtStart = m_written;
+        std::this_thread::sleep_for(kSyncTime);
+        const int result = JournalFiles::SyncData(fd);
+        const std::lock_guard lock(m_mutex);
+        m_syncs.push_back({bytesAtStart, Clock::now()});
+        return result;
+    }
+
+    uint64_t Written() const { return m_written; }
+    // The end of the first sync that began once this many bytes were written.
+    std::optional<Clock::time_point> StableAt(uint64_t bytes) {
+        const std::lock_guard lock(m_mutex);
+        std::optional<Clock::time_point> first;
+        for (const Sync& sync : m_syncs) {
+            if (sync.bytesAtStart >= bytes && (!first || sync.end < *first)) {
+                first = sync.end;
+            }
+        }
+        return first;
+    }
+
+private:
+    std::atomic<uint64_t> m_written{0};
+    std::mutex m_mutex;
+    std::vector<Sync> m_syncs;
+};
+
+struct Figures {
+    double longestTickMs = 0;
+    double stableP99Ms = 0;
+    double stableWorstMs = 0;
+    double appendS = 0;
+    double journalAloneS = 0;  // the same rows through the journal alone, without the window
+    bool complete = false;
+};
+
+std::vector<uint8_t> FrameFor(FrameEncoder& encoder, int row) {
+    const int ms = row * 37;
+    return encoder.Encode(FrameEncoder::EventPayload(
+        static_cast<uint8_t>(1 + row % 4), static_cast<uint8_t>(ms / 3600000 % 256),
+        static_cast<uint8_t>(ms / 60000 % 60), static_cast<uint8_t>(ms / 1000 % 60),
+        static_cast<uint16_t>(ms % 1000)));
+}
+
+void RunEventLoopFor(int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(deadline.remainingTime()));
+    }
+}
+
+Figures MeasureOnce() {
+    Figures figures;
+    int boxes = 0;
+    SetMessageBoxPresenter([&](const MessageBoxRequest& request) {
+        if (request.style == MB_YESNOCANCEL) {
+            return IDNO;  // the unsaved-data question at the end
+        }
+        ++boxes;
+        return IDOK;
+    });
+    SlowSyncFiles files;
+    FakeBridgeDriver driver;
+    auto dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, files);
+    if (!dialog->Create()) {
+        return figures;
+    }
+    dialog->SendCommand(res::IDC_CONNECT);
+    dialog->StopPolling();  // the benchmark ticks itself
+    FrameEncoder encoder;
+    const StdoutToNull quiet;
+
+    struct Row {
+        Clock::time_point tick;
+        uint64_t bytes;
+    };
+    std::vector<Row> rows;
+    Samples ticks;
+    for (int row = 0; row < kPacedRows; ++row) {
+        driver.Deliver(FrameFor(encoder, row));
+        const Clock::time_point start = Clock::now();
+        dialog->OnTimer(CDIZUravavedVKX260Dlg::kPollTimerId);
+        ticks.Add(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        rows.push_back({start, files.Written()});
+        RunEventLoopFor(kTickMs);
+    }
+    RunEventLoopFor(static_cast<int>(2 * kSyncTime.count()) + kTickMs);
+    Samples stable;
+    bool complete = true;
+    for (const Row& row : rows) {
+        const std::optional<Clock::time_point> at = files.StableAt(row.bytes);
+        complete = complete && at.has_value();
+        if (at) {
+            stable.Add(std::chrono::duration<double, std::milli>(*at - row.tick).count());
+        }
+    }
+
+    dialog->SendCommand(res::IDC_CLEAR_LIST);
+    Clock::duration appending{};
+    for (int row = 0; row < kFastRows; ++row) {
+        driver.Deliver(FrameFor(encoder, row));
+        const Clock::time_point start = Clock::now();
+        dialog->OnTimer(CDIZUravavedVKX260Dlg::kPollTimerId);
+        appending += Clock::now() - start;
+    }
+    const std::string journal = dialog->JournalPath();
+    figures.complete = complete && boxes == 0 && dialog->TimeList().GetItemCount() == kFastRows &&
+                       std::filesystem::file_size(journal) > kFastRows * 20u;
+    dialog->SendCommand(IDCANCEL);  // "Nein" at the question: a normal end
+    figures.complete = figures.complete && !std::filesystem::exists(journal);
+    {
+        Journal alone(JournalFolder(), files);
+        const Clock::time_point start = Clock::now();
+        for (int row = 0; row < kFastRows; ++row) {
+            alone.Append(IndexText(row + 1), "Lap", "01:02:03:456");
+        }
+        figures.journalAloneS = std::chrono::duration<double>(Clock::now() - start).count();
+        alone.Remove();
+    }
+    figures.longestTickMs = ticks.Highest();
+    figures.stableP99Ms = stable.Percentile(99);
+    figures.stableWorstMs = stable.Highest();
+    figures.appendS = std::chrono::duration<double>(appending).count();
+    SetMessageBoxPresenter({});
+    return figures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    const TemporaryStateHome stateHome;
+    QApplication application(argc, argv);
+    Samples longest, p99, worst, append, alone;
+    bool complete = true;
+    for (int run = 0; run < kRuns; ++run) {
+        const Figures figures = MeasureOnce();
+        complete = complete && figures.complete;
+        longest.Add(figures.longestTickMs);
+        p99.Add(figures.stableP99Ms);
+        worst.Add(figures.stableWorstMs);
+        append.Add(figures.appendS);
+        alone.Add(figures.journalAloneS);
+    }
+
+    std::printf(
+        "Journal on a disk whose fdatasync takes 50 ms: %d rows one per 10 ms tick, then %d rows as fast "
+        "as the tick takes them (fake driver, offscreen); %d runs\n",
+        kPacedRows, kFastRows, kRuns);
+    std::printf("%-44s %12s %12s\n", "", "median", "worst");
+    std::printf("%-44s %12.2f %12.2f\n", "longest tick that appends a row (ms)", longest.Median(),
+                longest.Highest());
+    std::printf("%-44s %12.1f %12.1f\n", "row's tick to stable storage, p99 (ms)", p99.Median(),
+                p99.Highest());
+    std::printf("%-44s %12.1f %12.1f\n", "row's tick to stable storage, worst (ms)", worst.Median(),
+                worst.Highest());
+    std::printf("%-44s %12.3f %12.3f\n", "append 100,000 rows (s)", append.Median(), append.Highest());
+    std::printf("%-44s %12.3f %12.3f\n", "the same rows, journal alone (s)", alone.Median(), alone.Highest());
+    if (!complete) {
+        std::printf("FAULT: a row never reached a sync, a box came up, or the journal was left\n");
+    }
+    bool met = complete;
+    met &= Report({"longest tick ms, worst run", longest.Highest(), kStallTargetMs, false});
+    met &= Report({"tick to stable storage p99 ms, worst run", p99.Highest(), kStableTargetMs, false});
+    met &= Report({"append 100,000 rows s, worst run", append.Highest(), kAppendTargetS, false});
+    return met ? EXIT_SUCCESS : EXIT_FAILURE;
+}

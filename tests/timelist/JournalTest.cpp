@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "timelist/CellText.h"
+#include "timelist/CsvFormat.h"
+#include "timelist/Journal.h"
+#include "timelist/UnsavedJournal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<UnsavedJournal::Row>;
+
+// The real file system, except that opening a file fails while `failing` is set.
+struct SwitchedFiles : JournalFiles {
+    int Open(const std::string& path, int flags, mode_t mode) override {
+        return failing ? -EACCES : JournalFiles::Open(path, flags, mode);
+    }
+    bool failing = false;
+};
+
+std::string Contents(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// What a save of these rows writes.
+std::string SavedBytes(const Rows& rows) {
+    std::string bytes = CsvHeaderLine();
+    for (const UnsavedJournal::Row& row : rows) {
+        bytes += CsvRowLine(row.index, row.event, row.time);
+    }
+    return bytes;
+}
+
+Rows ListRows(int count) {
+    Rows rows;
+    for (int i = 0; i < count; ++i) {
+        const TimeEvent event{static_cast<uint8_t>(i % 5), 1, 2, 3, i};
+        rows.push_back({IndexText(i + 1), EventText(event.kind), TimeText(event)});
+    }
+    return rows;
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/vkx-journal-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        root = name;
+        folder = (root / "state/vkx260").string();
+    }
+    void TearDown() override { fs::remove_all(root); }
+    long Entries() const { return std::distance(fs::directory_iterator(folder), {}); }
+
+    fs::path root;
+    std::string folder;
+    SwitchedFiles files;
+};
+
+TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
+    struct Case {
+        const char* name;
+        int rows;
+        std::function<void(Journal&)> beforeCrash;
+        std::string appended;  // bytes that a power cut left at the end
+        int offered;           // rows offered; 0 for no offer
+    };
+    const Case cases[] = {
+        {"rows up to the four-digit numbering", 1001, {}, "", 1001},
+        {"cut-off last line", 3, {}, "004,Lap,00:0", 3},
+        {"saved", 3, [](Journal& j) { j.MarkSaved(); }, "", 0},
+        {"a row after the save", 3, [](Journal& j) { j.MarkSaved(), j.Append("004", "Lap", "01:02:03:004"); },
+         "", 4},
+        {"cleared after the save", 3,
+         [](Journal& j) { j.MarkSaved(), j.Clear(), j.Append("001", "Start", "01:02:03:000"); }, "", 1},
+        {"cleared", 3, [](Journal& j) { j.Clear(); }, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        const Rows rows = ListRows(c.rows);
+        std::string path;
+        {
+            Journal journal(folder, files);
+            for (const UnsavedJournal::Row& row : rows) {
+                EXPECT_TRUE(journal.Append(row.index, row.event, row.time));
+            }
+            if (c.beforeCrash) {
+                c.beforeCrash(journal);
+            }
+            path = journal.Path();
+            EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+            std::ofstream(path, std::ios::binary | std::ios::app) << c.appended;
+            EXPECT_TRUE(FindUnsavedJournals(folder).empty()) << "a running program's journal is offered";
+        }
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+        std::ofstream(fs::path(folder) / "vkx260-journal-1-2-3.csv.txt") << "not a journal";
+        std::vector<UnsavedJournal> offered = FindUnsavedJournals(folder);
+        if (c.offered == 0) {
+            EXPECT_TRUE(offered.empty());
+            EXPECT_EQ(Entries(), 1) << "a journal with nothing unsaved is left, or a stranger removed";
+            continue;
+        }
+        ASSERT_EQ(offered.size(), 1u);
+        EXPECT_EQ(offered[0].Rows().size(), static_cast<std::size_t>(c.offered));
+        if (c.rows == c.offered) {
+            EXPECT_EQ(Contents(path), SavedBytes(rows) + c.appended);
+            EXPECT_TRUE(offered[0].Rows() == rows);
+        }
+        std::string kept;
+        ASSERT_TRUE(offered[0].KeepAsPlainFile(kept));
+        EXPECT_EQ(fs::path(kept).filename().string().size(), sizeof "vkx260-2026-12-07-143205.csv" - 1);
+        EXPECT_TRUE(FindUnsavedJournals(folder).empty()) << "a kept file is offered again";
+        EXPECT_EQ(Entries(), 2);
+    }
+}
+
+TEST_F(JournalTest, FolderThatCannotBeWrittenFailsUntilItCanAndThenHoldsEveryRow) {
+    const Rows rows = ListRows(3);
+    Journal journal(folder, files);
+    for (const UnsavedJournal::Row& row : rows) {
+        files.failing = &row != &rows.back();
+        EXPECT_EQ(journal.Append(row.index, row.event, row.time), !files.failing);
+    }
+    EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
+    journal.Remove();
+    EXPECT_EQ(Entries(), 0);
+    EXPECT_TRUE(FindUnsavedJournals((root / "unreadable").string()).empty());
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "timelist/JournalFiles.h"
+
+// The journal of the list: every row that the window lists is written at once to a file of this
+// run's own, so that a crash, a kill or a power cut loses no time. The file is a time-list file
+// exactly as a save writes it, so any spreadsheet opens it even if the program never starts again:
+//
+//   offset  bytes
+//   0       "Index,Event,Zeit" 0D 0A           header line, 18 bytes
+//   18      "001,Start,00:01:02.345" 0D 0A     one line per row since the last clearing, in order
+//   42      "002,Lap,00:01:05.010" 0D 0A       ...
+//
+// Name: "vkx260-journal-<start, ms since 1970>-<process id>-<journal of the process>.csv", in
+// $XDG_STATE_HOME/vkx260 (folder 0700, file 0600), locked with flock for the journal's whole life,
+// so that a lock that is free means that its program is gone.
+//
+// After a save, a mark beside it, "<journal name minus .csv>.saved", says how much of the list
+// was saved: the number of rows, LF, and the last row's line as the journal holds it. The journal
+// itself stays a plain time-list file; a mark that does not match the journal's rows (lost in a
+// power cut, or left from before a clearing) counts as no mark, so the rows are offered again.
+//
+// What it owns: the file and its lock, the mark, a copy of the list's lines since the last clearing
+// (so that after a failed write it can write the whole list again), and four threads that bring
+// what was written to stable storage, so that the window's thread never waits for the disk.
+class Journal {
+public:
+    // The folder does not need to exist; it is created when the first row comes.
+    explicit Journal(std::string folder, JournalFiles& files = JournalFiles::System());
+    // Leaves the file where it is, as a crash would: only Remove is a normal end.
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Writes the row's line as a save writes it, before returning. False when the file could not be
+    // written: the row is kept, and a later call writes the whole list again once writing works.
+    bool Append(const std::string& index, const std::string& event, const std::string& time);
+    // The list was emptied: the file keeps its header line only, and the mark goes.
+    bool Clear();
+    // The list, as far as it goes now, was saved completely. A mark that cannot be written only
+    // means that the rows are offered after a crash.
+    void MarkSaved();
+    // The program ends normally: the file and its mark go.
+    void Remove();
+
+    const std::string& Folder() const { return m_folder; }
+    const std::string& Path() const { return m_path; }
+
+private:
+    // True when the file is known to hold every line so far.
+    bool FileIsCurrent();
+    // Writes the whole list to a new file that then replaces the journal at once.
+    bool WriteWholeFile();
+    void ReplaceDescriptor(int fd);
+    void NoteWritten();
+    void SyncLoop();
+    void RemoveMark();
+
+    std::string m_folder;
+    std::string m_path;
+    std::string m_markPath;
+    JournalFiles& m_files;
+    std::string m_lines;  // header and rows since the last clearing
+    int32_t m_rows = 0;
+    std::string m_lastLine;
+    bool m_current = false;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    int m_fd = -1;
+    uint64_t m_writes = 0;
+    uint64_t m_syncStarted = 0;
+    int m_activeSyncs = 0;
+    std::chrono::steady_clock::time_point m_lastSyncStart;
+    bool m_folderChanged = false;
+    bool m_stop = false;
+    std::atomic<bool> m_syncFailed{false};
+    std::vector<std::thread> m_syncThreads;
+};
+
+// $XDG_STATE_HOME/vkx260, or ~/.local/state/vkx260 when the variable is unset or not absolute.
+std::string JournalFolder();
+
+// The parts of a journal's file name; false for any other name.
+struct JournalName {
+    uint64_t startMs = 0;
+    uint64_t processId = 0;
+    uint64_t number = 0;
+};
+bool ParseJournalName(const std::string& name, JournalName& parsed);
+// The mark of the journal at this path.
+std::string SavedMarkPath(const std::string& journalPath);

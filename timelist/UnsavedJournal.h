@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "timelist/JournalFiles.h"
+
+// A journal that its program left behind without a normal end, holding rows that were not saved.
+// It holds the journal's lock until it goes, so that two programs starting at once never offer the
+// same journal twice.
+class UnsavedJournal {
+public:
+    // One row's cells as the list showed them.
+    struct Row {
+        std::string index;
+        std::string event;
+        std::string time;
+        bool operator==(const Row&) const = default;
+    };
+
+    UnsavedJournal(JournalFiles& files, std::string path, int fd, std::vector<Row> rows);
+    ~UnsavedJournal();
+    UnsavedJournal(UnsavedJournal&& other) noexcept;
+    UnsavedJournal& operator=(UnsavedJournal&&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    const std::vector<Row>& Rows() const { return m_rows; }
+
+    // The rows are in this run's list and journal now: the file and its mark go.
+    void Drop();
+    // Keeps the file in its folder as a plain time-list file under a dated name, the time of its
+    // last row, such as "vkx260-2026-12-07-143205.csv"; it is never offered again. False when it
+    // could not be renamed: then it stays a journal.
+    bool KeepAsPlainFile(std::string& keptPath);
+
+private:
+    void Release();
+
+    JournalFiles& m_files;
+    std::string m_path;
+    int m_fd;
+    std::vector<Row> m_rows;
+};
+
+// The journals in the folder whose program is gone (their lock is free) and that hold rows not
+// saved, oldest first. A cut-off last line is dropped. Files that are not journals are left alone;
+// a journal of a program that is gone and that holds nothing unsaved is removed. A folder that
+// cannot be read gives none.
+std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folder,
+                                                JournalFiles& files = JournalFiles::System());
