@@ -15,6 +15,7 @@ void MainDialogFixture::SetUp() {
         }
         return answer;
     });
+    m_previousCloser = SetMessageBoxCloser([this](const std::string& text) { closedBoxes.push_back(text); });
     dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
     ASSERT_TRUE(dialog->Create());
 }
@@ -22,6 +23,7 @@ void MainDialogFixture::SetUp() {
 void MainDialogFixture::TearDown() {
     dialog.reset();
     SetMessageBoxPresenter(std::move(m_previousPresenter));
+    SetMessageBoxCloser(std::move(m_previousCloser));
 }
 
 std::vector<uint8_t> MainDialogFixture::EventFrame(uint8_t kind, uint8_t hours, uint8_t minutes,

@@ -315,6 +315,26 @@ TEST_F(SaveListTest, RowsArrivingWhileTheQuestionIsShownAreSaved) {
     EXPECT_EQ(Contents(*chosen), "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Stopp,00:00:05.000\r\n");
 }
 
+TEST_F(SaveListTest, BridgeBackDuringASaveIsPolledOnlyWhenTheSaveEnds) {
+    Connect();
+    AddRow(1, 0, 0, 0, 0);
+    driver.Unplug();
+    Tick();
+    driver.Reset();
+    chosen = PathIn("during.csv");
+    whileBoxShown = [this](const MessageBoxRequest&) {
+        ASSERT_TRUE(driver.RaiseArrival());
+        ASSERT_TRUE(WaitUntil([this] { return driver.IsDeviceOpen(); }));
+        driver.Deliver(EventFrame(2, 0, 0, 5, 0));
+        EXPECT_FALSE(dialog->IsPolling());
+    };
+    Save();
+    ExpectConnectedState();
+    EXPECT_FALSE(dialog->HasUnsavedRows());
+    Tick();
+    EXPECT_TRUE(dialog->HasUnsavedRows());
+}
+
 TEST_F(SaveListTest, SavingKeepsTheNumberingAndClearingAsksNothing) {
     Connect();
     AddRow(1, 0, 0, 0, 0);

@@ -293,10 +293,12 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     EXPECT_EQ(lost->caption, "Verbindungsfehler");
     EXPECT_EQ(lost->style, static_cast<UINT>(MB_ICONINFORMATION));
 
+    // Plugged in again, the bridge is connected without the operator.
     std::string plugError;
     ASSERT_TRUE(m_bridge.Plug(plugError)) << plugError;
     EXPECT_EQ(m_bridge.Name(), "ttyUSB1");
-    ASSERT_NO_FATAL_FAILURE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return m_bridge.IsPortOpen() && m_bridge.IsLineSet(); }))
+        << "the dialog did not connect " << m_bridge.Name() << " by itself";
     ExpectConnected();
     const std::vector<Step> second = {
         {Frame(start), {start}},
@@ -314,6 +316,15 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     ExpectDisconnected();
     EXPECT_EQ(BoxesSaying(kConnectionLostText), 1);
     EXPECT_EQ(m_boxes.size(), 3u);
+
+    // Pulled out in the middle of a frame: the loss is noticed and the rows stay.
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    const std::vector<uint8_t> cut = Frame(start);
+    ASSERT_EQ(WriteAll(m_bridge.Master(), {cut.begin(), cut.begin() + 5}), "");
+    m_bridge.Unplug();
+    ASSERT_TRUE(WaitUntil([this] { return BoxesSaying(kConnectionLostText) == 2; }));
+    ExpectDisconnected();
+    EXPECT_EQ(RowCount(), static_cast<int>(events.size()));
 }
 
 }  // namespace

@@ -76,7 +76,8 @@ mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 
 # Noise, events of every kind (one lap with 0x10 and 0x02 in its payload, sent escaped) and a frame
-# with a wrong CRC, all back to back.
+# with a wrong CRC, all back to back; then an unplug, 2 s without a bridge, and a bridge plugged in
+# again, which the program connects by itself, closing its lost-connection box.
 cat >"$work/scenario" <<'EOF'
 raw 55 10 03 FF
 event start 0 0 0 0
@@ -86,6 +87,12 @@ event stop 0 1 2 3
 event error 12 34 56 999
 event 0 100 0 0 7
 event 200 255 255 255 65535
+wait 300
+unplug
+event lap 0 0 2 0   # lost: no bridge is plugged in
+wait 2000
+plug                # connected again without a key pressed
+event stop 0 0 4 0
 EOF
 # The trace the receiver must write: the payload of each frame, or the CRCs that disagree.
 expected=$'Empfangen 6\n0x01 0x00 0x00 0x00 0x00 0x00 \n'
@@ -95,6 +102,7 @@ expected+=$'Empfangen 6\n0x02 0x00 0x01 0x02 0x00 0x03 \n'
 expected+=$'Empfangen 6\n0x04 0x0c 0x22 0x38 0x03 0xe7 \n'
 expected+=$'Empfangen 6\n0x00 0x64 0x00 0x00 0x00 0x07 \n'
 expected+=$'Empfangen 6\n0xc8 0xff 0xff 0xff 0xff 0xff \n'
+expected+=$'Empfangen 6\n0x02 0x00 0x00 0x04 0x00 0x00 \n'
 printf '%s' "$expected" >"$work/expected"
 
 # German button labels in the program's boxes, whatever this machine's locale is.
@@ -107,8 +115,10 @@ window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ 
 # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
 xdotool windowfocus --sync "$window" key Tab space
 wait_for "the reception trace" trace_arrived
+no_lost_box() { ! xdotool search --onlyvisible --name '^Verbindungsfehler$' >/dev/null; }
+wait_for "the lost-connection box to close by itself" no_lost_box
 
-xdotool key Escape
+xdotool windowfocus --sync "$window" key Escape
 question=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Nicht gespeicherte Daten\?$' |
     head -n 1) || fail "no question about the unsaved rows"
 xdotool windowfocus --sync "$question" key n
