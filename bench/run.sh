@@ -25,4 +25,7 @@ done
 echo
 echo "Idle cost of the real program under the simulator, CPU time over 10 s, in % of one core"
 bench/idle-program.sh "$build_dir/sim/vkx260-sim" "$build_dir/app/DIZUravavedVKX260" || status=1
+echo
+echo "Waiting for a bridge after an unplug: CPU time over 10 s, and the delay to the reconnect"
+bench/replug-program.sh "$build_dir/sim/vkx260-sim" "$build_dir/app/DIZUravavedVKX260" || status=1
 exit $status
