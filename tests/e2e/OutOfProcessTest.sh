@@ -77,7 +77,8 @@ export XDG_RUNTIME_DIR="$work/runtime"
 
 # Noise, events of every kind (one lap with 0x10 and 0x02 in its payload, sent escaped) and a frame
 # with a wrong CRC, all back to back; then an unplug, 2 s without a bridge, and a bridge plugged in
-# again, which the program connects by itself, closing its lost-connection box.
+# again, which the program connects by itself, closing its lost-connection box; at last an unplug in
+# the middle of a frame, which the program survives with its rows.
 cat >"$work/scenario" <<'EOF'
 raw 55 10 03 FF
 event start 0 0 0 0
@@ -93,6 +94,10 @@ event lap 0 0 2 0   # lost: no bridge is plugged in
 wait 2000
 plug                # connected again without a key pressed
 event stop 0 0 4 0
+wait 300
+raw 02 00 06 00 01  # half a frame: the receiver waits for the rest
+wait 100
+unplug              # in the middle of that frame
 EOF
 # The trace the receiver must write: the payload of each frame, or the CRCs that disagree.
 expected=$'Empfangen 6\n0x01 0x00 0x00 0x00 0x00 0x00 \n'
@@ -115,8 +120,12 @@ window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ 
 # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
 xdotool windowfocus --sync "$window" key Tab space
 wait_for "the reception trace" trace_arrived
-no_lost_box() { ! xdotool search --onlyvisible --name '^Verbindungsfehler$' >/dev/null; }
-wait_for "the lost-connection box to close by itself" no_lost_box
+wait_for "the last unplug" grep -q 'unplugged ttyUSB1' "$work/sim.err"
+# One box for the last unplug: the first one closed by itself at the replug.
+lost=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Verbindungsfehler$') ||
+    fail "the unplug in the middle of a frame went unnoticed"
+(($(wc -l <<<"$lost") == 1)) || fail "the lost-connection box of the first unplug is still open"
+xdotool windowfocus --sync "$lost" key Return
 
 xdotool windowfocus --sync "$window" key Escape
 question=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Nicht gespeicherte Daten\?$' |
