@@ -1,5 +1,6 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -54,11 +55,12 @@ CDIZUravavedVKX260Dlg::CDIZUravavedVKX260Dlg(BridgeDriver& driver, JournalFiles&
     : CDialog(res::IDD_MAIN_DIALOG),
       m_port(driver),
       m_journalFiles(journalFiles),
-      m_journal(JournalFolder(), journalFiles) {
+      m_journal(JournalFolder(), journalFiles),
+      m_driver(driver) {
     m_icon = LoadIconResource(res::IDR_MAINFRAME);
 }
 
-CDIZUravavedVKX260Dlg::~CDIZUravavedVKX260Dlg() = default;
+CDIZUravavedVKX260Dlg::~CDIZUravavedVKX260Dlg() { StopWaitingForBridge(); }
 
 std::span<const CDialog::CommandEntry> CDIZUravavedVKX260Dlg::GetCommandTable() const {
     using Dlg = CDIZUravavedVKX260Dlg;
@@ -126,8 +128,10 @@ void CDIZUravavedVKX260Dlg::OnSystemCommand(UINT command, intptr_t parameter) {
 
 void CDIZUravavedVKX260Dlg::ShowAbout() {
     StopPolling();
+    ++m_pollingHeld;
     CAboutDlg about;
     about.DoModal();
+    --m_pollingHeld;
     if (m_port.IsOpen()) {
         StartPolling();
     }
@@ -183,22 +187,69 @@ void CDIZUravavedVKX260Dlg::ToggleConnection() {
         }
         return;
     }
-    if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
+    // The operator's own connect ends any waiting for a bridge, whatever it brings.
+    StopWaitingForBridge();
+    if (!ConnectPort()) {
         StopPolling();
         ShowConnectionError();
-        return;
+    }
+}
+
+bool CDIZUravavedVKX260Dlg::ConnectPort() {
+    if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
+        return false;
     }
     ShowConnectedState();
     m_receiver.SetCom(&m_port);
     m_port.Flush();
-    StartPolling();
+    // A bridge back while a command holds polling stopped is polled once the command ends: its
+    // bytes wait in the driver's queue, and the list cannot change under a file being saved.
+    if (m_pollingHeld == 0) {
+        StartPolling();
+    }
+    return true;
 }
 
 void CDIZUravavedVKX260Dlg::HandleLostConnection() {
     StopPolling();
     m_port.Close();
     ShowDisconnectedState();
+    WaitForBridge();
+    // A bridge plugged in while the box is up connects and closes it; nothing here may follow the
+    // box, since the window may be connected again when it returns.
     MessageBox(kConnectionLostText, kConnectionErrorCaption, MB_ICONINFORMATION);
+}
+
+void CDIZUravavedVKX260Dlg::WaitForBridge() {
+    if (m_arrivalWatch) {
+        return;
+    }
+    // A driver that cannot watch leaves the reconnect to the operator, as before.
+    if (m_driver.WatchArrivals(m_arrivalWatch) != BridgeResult::kSuccess || !m_arrivalWatch) {
+        m_arrivalWatch.reset();
+        return;
+    }
+    m_arrivalNotifier = new QSocketNotifier(m_arrivalWatch->Descriptor(), QSocketNotifier::Read, this);
+    connect(m_arrivalNotifier, &QSocketNotifier::activated, this, &CDIZUravavedVKX260Dlg::OnBridgeArrived);
+}
+
+void CDIZUravavedVKX260Dlg::StopWaitingForBridge() {
+    if (m_arrivalNotifier) {
+        // This may run inside the notifier's own signal: it goes once control is back in the loop.
+        m_arrivalNotifier->setEnabled(false);
+        m_arrivalNotifier->deleteLater();
+        m_arrivalNotifier = nullptr;
+    }
+    m_arrivalWatch.reset();
+}
+
+void CDIZUravavedVKX260Dlg::OnBridgeArrived() {
+    // A bridge that cannot be opened (busy, no permission) leaves the window waiting, without a box.
+    if (!m_arrivalWatch || !m_arrivalWatch->TakeArrival() || !ConnectPort()) {
+        return;
+    }
+    StopWaitingForBridge();
+    CloseMessageBox(kConnectionLostText);
 }
 
 void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
@@ -312,6 +363,7 @@ void CDIZUravavedVKX260Dlg::SaveListCommand() { SaveList(); }
 bool CDIZUravavedVKX260Dlg::SaveList() {
     // No tick runs while the file is chosen and written, so the file holds exactly the rows shown.
     StopPolling();
+    ++m_pollingHeld;
     CFileDialog fileDialog("csv", nullptr, OFN_OVERWRITEPROMPT, kSaveFilter, this);
     fileDialog.SetInitialDir(m_lastSaveDir);
     fileDialog.SetTitle("Speichern unter");
@@ -324,6 +376,7 @@ bool CDIZUravavedVKX260Dlg::SaveList() {
             m_journal.MarkSaved();
         }
     }
+    --m_pollingHeld;
     if (m_port.IsOpen()) {
         StartPolling();
     }

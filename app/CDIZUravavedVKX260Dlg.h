@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/SystemBridgeDriver.h"
@@ -11,10 +12,13 @@
 #include "framework/CListCtrl.h"
 #include "framework/CMenu.h"
 #include "framework/CStatic.h"
+#include "link/ArrivalWatch.h"
 #include "link/ComCP2102.h"
 #include "protocol/ComProtocol.h"
 #include "timelist/Journal.h"
 #include "timelist/JournalFiles.h"
+
+class QSocketNotifier;
 
 // The main window: the time list, the connect button with the connection status, and the commands
 // to save and clear the list. It owns the link port and the frame receiver for its whole life.
@@ -81,6 +85,13 @@ private:
     void ShowDisconnectedState();
     void ShowConnectionError();
     void HandleLostConnection();
+    // Opens the stopwatch's bridge and polls it, as the connect button does; false when it cannot
+    // be opened, and then the window is left as it was.
+    bool ConnectPort();
+    // After an unplug, until the operator connects: a bridge plugged in again is connected by itself.
+    void WaitForBridge();
+    void StopWaitingForBridge();
+    void OnBridgeArrived();
 
     QIcon m_icon;
     ComCP2102 m_port;
@@ -100,4 +111,9 @@ private:
     JournalFiles& m_journalFiles;
     Journal m_journal;
     bool m_journalFailureReported = false;
+    BridgeDriver& m_driver;
+    std::unique_ptr<ArrivalWatch> m_arrivalWatch;
+    QSocketNotifier* m_arrivalNotifier = nullptr;
+    // Commands that stop polling for a modal window and start it again when it closes.
+    int m_pollingHeld = 0;
 };

@@ -1,13 +1,27 @@
 #include "framework/MessageBox.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
 MessageBoxPresenter& InstalledPresenter() {
     static MessageBoxPresenter presenter;
     return presenter;
+}
+
+MessageBoxCloser& InstalledCloser() {
+    static MessageBoxCloser closer;
+    return closer;
+}
+
+// The real boxes being shown, innermost last.
+std::vector<QMessageBox*>& OpenBoxes() {
+    static std::vector<QMessageBox*> boxes;
+    return boxes;
 }
 
 int ShowRealBox(const MessageBoxRequest& request) {
@@ -40,7 +54,10 @@ int ShowRealBox(const MessageBoxRequest& request) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
     }
-    switch (box.exec()) {
+    OpenBoxes().push_back(&box);
+    const int answer = box.exec();
+    OpenBoxes().erase(std::find(OpenBoxes().begin(), OpenBoxes().end(), &box));
+    switch (answer) {
         case QMessageBox::Yes:
             return IDYES;
         case QMessageBox::No:
@@ -64,5 +81,24 @@ int MessageBox(const std::string& text, const char* caption, UINT style) {
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {
     MessageBoxPresenter previous = std::move(InstalledPresenter());
     InstalledPresenter() = std::move(presenter);
+    return previous;
+}
+
+void CloseMessageBox(const std::string& text) {
+    if (const MessageBoxCloser& closer = InstalledCloser()) {
+        closer(text);
+        return;
+    }
+    const QString wanted = QString::fromStdString(text);
+    for (QMessageBox* box : OpenBoxes()) {
+        if (box->text() == wanted && box->escapeButton() != nullptr) {
+            box->escapeButton()->click();
+        }
+    }
+}
+
+MessageBoxCloser SetMessageBoxCloser(MessageBoxCloser closer) {
+    MessageBoxCloser previous = std::move(InstalledCloser());
+    InstalledCloser() = std::move(closer);
     return previous;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "link/ArrivalWatch.h"
 
 // The operation table of the USB-to-UART bridge's driver. Every operation returns a result code,
 // kSuccess meaning success; reads and writes are synchronous.
@@ -55,4 +58,10 @@ public:
     virtual uint32_t SetFlowControl(DeviceHandle handle, uint8_t cts, uint8_t rts, uint8_t dtr, uint8_t dsr,
                                     uint8_t dcd, bool xonXoff) = 0;
     virtual uint32_t CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) = 0;
+    // Starts watching for devices plugged in; on failure `watch` stays empty. A driver that cannot
+    // watch says so, and its caller goes without.
+    virtual uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {
+        watch.reset();
+        return BridgeResult::kSystemError;
+    }
 };

@@ -1,20 +1,12 @@
 #include "link/LinuxBridgeDriver.h"
 
-#include <libudev.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "link/UdevArrivalWatch.h"
+#include "link/UdevPtr.h"
+
 namespace {
-
-struct UdevDeleter {
-    void operator()(udev* context) const { udev_unref(context); }
-    void operator()(udev_enumerate* enumeration) const { udev_enumerate_unref(enumeration); }
-    void operator()(udev_device* device) const { udev_device_unref(device); }
-};
-
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
 std::string Attribute(udev_device* device, const char* name) {
     const char* value = udev_device_get_sysattr_value(device, name);
@@ -176,4 +168,8 @@ uint32_t LinuxBridgeDriver::CheckRxQueue(DeviceHandle handle, uint32_t& bytesWai
 SerialLine* LinuxBridgeDriver::Find(DeviceHandle handle) {
     const auto found = m_lines.find(handle);
     return found != m_lines.end() ? found->second.get() : nullptr;
+}
+
+uint32_t LinuxBridgeDriver::WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {
+    return UdevArrivalWatch::Start(watch);
 }

@@ -37,6 +37,8 @@ public:
     uint32_t SetFlowControl(DeviceHandle handle, uint8_t cts, uint8_t rts, uint8_t dtr, uint8_t dsr,
                             uint8_t dcd, bool xonXoff) override;
     uint32_t CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) override;
+    // udev's announcements of tty devices.
+    uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) override;
 
 private:
     struct Device {

@@ -110,6 +110,10 @@ bool EmulatedBridge::Plug(std::string& error) {
     m_interface = "/sys" + interface;
     m_serialPort = "/sys" + serialPort;
     m_tty = "/sys" + tty;
+    // Announced parent first, once the whole bridge is in place, as udev announces a real one.
+    for (const std::string* device : {&m_usbDevice, &m_interface, &m_serialPort, &m_tty}) {
+        umockdev_testbed_uevent(m_testbed, device->c_str(), "add");
+    }
     return true;
 }
 

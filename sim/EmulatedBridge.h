@@ -16,9 +16,9 @@ public:
     EmulatedBridge(const EmulatedBridge&) = delete;
     EmulatedBridge& operator=(const EmulatedBridge&) = delete;
 
-    // Adds a bridge. Each one gets a name of its own (ttyUSB0, then ttyUSB1, ...): umockdev 0.17
-    // aborts when a device node is added twice to one testbed, and a real kernel also hands out a new
-    // name while the program still holds the old one.
+    // Adds a bridge and announces it with "add" uevents, parent first. Each one gets a name of its
+    // own (ttyUSB0, then ttyUSB1, ...): umockdev 0.17 aborts when a device node is added twice to one
+    // testbed, and a real kernel also hands out a new name while the program still holds the old one.
     bool Plug(std::string& error);
     // Takes the bridge away as a USB disconnect does: "remove" uevents, the devices gone from sysfs
     // leaf first, then the line hangs up (reads return 0, poll reports POLLHUP).

@@ -20,6 +20,7 @@ void MainDialogFixture::SetUp() {
     }
     ASSERT_TRUE(stateHome.isValid());
     qputenv("XDG_STATE_HOME", stateHome.path().toUtf8());
+    m_previousCloser = SetMessageBoxCloser([this](const std::string& text) { closedBoxes.push_back(text); });
     dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
     ASSERT_TRUE(dialog->Create());
 }
@@ -32,6 +33,7 @@ void MainDialogFixture::TearDown() {
     } else {
         qunsetenv("XDG_STATE_HOME");
     }
+    SetMessageBoxCloser(std::move(m_previousCloser));
 }
 
 std::vector<uint8_t> MainDialogFixture::EventFrame(uint8_t kind, uint8_t hours, uint8_t minutes,

@@ -60,10 +60,13 @@ protected:
     std::vector<MessageBoxRequest> boxes;
     int answer = IDOK;
     std::function<void(const MessageBoxRequest&)> whileBoxShown;
+    // Texts of the boxes that the window closed by itself.
+    std::vector<std::string> closedBoxes;
 
 private:
     MessageBoxPresenter m_previousPresenter;
     std::optional<QByteArray> m_previousStateHome;
+    MessageBoxCloser m_previousCloser;
 };
 
 inline const QColor kRed(255, 0, 0);

@@ -101,6 +101,8 @@ TEST_F(MainDialogTest, ConnectAndDisconnectSwitchAllFourIndicators) {
     ExpectDisconnectedState();
     EXPECT_FALSE(driver.IsDeviceOpen());
     EXPECT_TRUE(boxes.empty());
+    // The operator's own disconnect never waits for the bridge.
+    EXPECT_FALSE(driver.IsWatching());
 }
 
 TEST_F(MainDialogTest, ConnectFailureShowsTheConnectionErrorAndStaysDisconnected) {
@@ -199,13 +201,41 @@ TEST_F(MainDialogTest, UnplugDisconnectsAndSaysSoOnce) {
     EXPECT_EQ(Rows().size(), 1u);
     EXPECT_FALSE(driver.IsDeviceOpen());
 
-    // Plugged in again, the stopwatch is connected afresh and numbering goes on.
+    // Plugged in again, the stopwatch is connected afresh and numbering goes on; the operator's
+    // connect ends the waiting.
+    EXPECT_TRUE(driver.IsWatching());
     driver.Reset();
     Connect();
     ExpectConnectedState();
+    EXPECT_FALSE(driver.IsWatching());
     driver.Deliver(EventFrame(2, 0, 0, 9, 0));
     Tick();
     EXPECT_EQ(Rows().back(), (Row{"002", "Stopp", "00:00:09:000"}));
+}
+
+TEST_F(MainDialogTest, BridgePluggedInAfterAnUnplugConnectsByItselfAndClosesTheBox) {
+    Connect();
+    driver.Unplug();
+    // It comes back while the box is up, at first as a bridge that cannot be opened: no box for that.
+    whileBoxShown = [this](const MessageBoxRequest&) {
+        driver.Reset();
+        driver.refuseOpen = true;
+        ASSERT_TRUE(driver.RaiseArrival());
+        ASSERT_TRUE(WaitUntil([this] { return driver.openCalls == 1; }));
+        EXPECT_FALSE(dialog->IsPolling());
+        driver.refuseOpen = false;
+        ASSERT_TRUE(driver.RaiseArrival());
+        ASSERT_TRUE(WaitUntil([this] { return driver.IsDeviceOpen(); }));
+    };
+    Tick();
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(closedBoxes, std::vector<std::string>{kConnectionLostText});
+    ExpectConnectedState();
+    EXPECT_FALSE(driver.IsWatching());
+    EXPECT_EQ(driver.flushCalls, 1);
+    driver.Deliver(EventFrame(2, 0, 0, 9, 0));
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Stopp", "00:00:09:000"}}));
 }
 
 TEST_F(MainDialogTest, ReconnectingKeepsRowsAndNumbering) {

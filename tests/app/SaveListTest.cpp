@@ -371,6 +371,21 @@ TEST_F(SaveListTest, RowsArrivingWhileTheQuestionIsShownAreSaved) {
     EXPECT_EQ(Contents(*chosen), "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Stopp,00:00:05.000\r\n");
 }
 
+TEST_F(SaveListTest, BridgeBackDuringASaveIsPolledOnlyWhenTheSaveEnds) {
+    Connect();
+    driver.Unplug();
+    Tick();
+    driver.Reset();
+    chosen = PathIn("during.csv");
+    whileBoxShown = [this](const MessageBoxRequest&) {
+        ASSERT_TRUE(driver.RaiseArrival());
+        ASSERT_TRUE(WaitUntil([this] { return driver.IsDeviceOpen(); }));
+        EXPECT_FALSE(dialog->IsPolling());
+    };
+    Save();
+    ExpectConnectedState();
+}
+
 TEST_F(SaveListTest, SavingKeepsTheNumberingAndClearingAsksNothing) {
     Connect();
     AddRow(1, 0, 0, 0, 0);

@@ -295,10 +295,12 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     EXPECT_EQ(lost->caption, "Verbindungsfehler");
     EXPECT_EQ(lost->style, static_cast<UINT>(MB_ICONINFORMATION));
 
+    // Plugged in again, the bridge is connected without the operator.
     std::string plugError;
     ASSERT_TRUE(m_bridge.Plug(plugError)) << plugError;
     EXPECT_EQ(m_bridge.Name(), "ttyUSB1");
-    ASSERT_NO_FATAL_FAILURE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return m_bridge.IsPortOpen() && m_bridge.IsLineSet(); }))
+        << "the dialog did not connect " << m_bridge.Name() << " by itself";
     ExpectConnected();
     const std::vector<Step> second = {
         {Frame(start), {start}},

@@ -81,7 +81,9 @@ export XDG_STATE_HOME="$work/state"
 journals="$XDG_STATE_HOME/vkx260"
 
 # Noise, events of every kind (one lap with 0x10 and 0x02 in its payload, sent escaped) and a frame
-# with a wrong CRC, all back to back.
+# with a wrong CRC, all back to back; then an unplug, 2 s without a bridge, and a bridge plugged in
+# again, which the program connects by itself, closing its lost-connection box; at last an unplug in
+# the middle of a frame, which the program survives with its rows.
 cat >"$work/scenario" <<'EOF'
 raw 55 10 03 FF
 event start 0 0 0 0
@@ -91,6 +93,16 @@ event stop 0 1 2 3
 event error 12 34 56 999
 event 0 100 0 0 7
 event 200 255 255 255 65535
+wait 300
+unplug
+event lap 0 0 2 0   # lost: no bridge is plugged in
+wait 2000
+plug                # connected again without a key pressed
+event stop 0 0 4 0
+wait 300
+raw 02 00 06 00 01  # half a frame: the receiver waits for the rest
+wait 100
+unplug              # in the middle of that frame
 EOF
 # The trace the receiver must write: the payload of each frame, or the CRCs that disagree.
 expected=$'Empfangen 6\n0x01 0x00 0x00 0x00 0x00 0x00 \n'
@@ -100,6 +112,7 @@ expected+=$'Empfangen 6\n0x02 0x00 0x01 0x02 0x00 0x03 \n'
 expected+=$'Empfangen 6\n0x04 0x0c 0x22 0x38 0x03 0xe7 \n'
 expected+=$'Empfangen 6\n0x00 0x64 0x00 0x00 0x00 0x07 \n'
 expected+=$'Empfangen 6\n0xc8 0xff 0xff 0xff 0xff 0xff \n'
+expected+=$'Empfangen 6\n0x02 0x00 0x00 0x04 0x00 0x00 \n'
 printf '%s' "$expected" >"$work/expected"
 
 # German button labels in the program's boxes, whatever this machine's locale is.
@@ -112,7 +125,14 @@ window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ 
 # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
 xdotool windowfocus --sync "$window" key Tab space
 wait_for "the reception trace" trace_arrived
+wait_for "the last unplug" grep -q 'unplugged ttyUSB1' "$work/sim.err"
+# One box for the last unplug: the first one closed by itself at the replug.
+lost=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Verbindungsfehler$') ||
+    fail "the unplug in the middle of a frame went unnoticed"
+(($(wc -l <<<"$lost") == 1)) || fail "the lost-connection box of the first unplug is still open"
+xdotool windowfocus --sync "$lost" key Return
 
+xdotool windowfocus --sync "$window"
 # With rows in the list, Tab and Shift+Tab leave it: Tab three times from "Verbindung herstellen"
 # reaches "Liste löschen" past the list, Shift+Tab twice back past it reaches "Liste speichern".
 xdotool key Tab Tab Tab shift+Tab shift+Tab space

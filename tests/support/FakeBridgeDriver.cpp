@@ -1,6 +1,28 @@
 #include "tests/support/FakeBridgeDriver.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstring>
+
+// Arrivals pass through a pipe, so that an event loop sees them as it sees udev's.
+class FakeBridgeDriver::Watch : public ArrivalWatch {
+public:
+    explicit Watch(FakeBridgeDriver& driver) : m_driver(driver) { m_driver.m_watch = this; }
+    ~Watch() override {
+        m_driver.m_watch = nullptr;
+        close(pipe[0]);
+        close(pipe[1]);
+    }
+    int Descriptor() const override { return pipe[0]; }
+    bool TakeArrival() override { return read(pipe[0], &m_report, 1) == 1; }
+
+    int pipe[2] = {-1, -1};
+
+private:
+    FakeBridgeDriver& m_driver;
+    char m_report = 0;
+};
 
 FakeBridgeDriver::FakeBridgeDriver() : devices{{"5f3a", "b7c4", "VKX260 Stopwatch"}} {}
 
@@ -10,7 +32,7 @@ void FakeBridgeDriver::Reset() {
     m_queue.clear();
     m_open = false;
     m_unplugged = false;
-    readCalls = flushCalls = 0;
+    readCalls = flushCalls = openCalls = 0;
 }
 
 void FakeBridgeDriver::Deliver(const std::vector<uint8_t>& bytes) {
@@ -42,6 +64,7 @@ uint32_t FakeBridgeDriver::GetProductString(uint32_t index, char* buffer256, uin
 }
 
 uint32_t FakeBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
+    ++openCalls;
     if (refuseOpen || index >= devices.size() || m_open) {
         handle = kInvalidHandle;
         return BridgeResult::kDeviceNotFound;
@@ -123,4 +146,16 @@ uint32_t FakeBridgeDriver::CheckRxQueue(DeviceHandle handle, uint32_t& bytesWait
     }
     bytesWaiting = static_cast<uint32_t>(m_queue.size());
     return BridgeResult::kSuccess;
+}
+
+bool FakeBridgeDriver::RaiseArrival() { return m_watch != nullptr && write(m_watch->pipe[1], "", 1) == 1; }
+
+uint32_t FakeBridgeDriver::WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {
+    watch.reset();
+    watch = std::make_unique<Watch>(*this);
+    const bool piped = pipe2(m_watch->pipe, O_NONBLOCK | O_CLOEXEC) == 0;
+    if (!piped) {
+        watch.reset();
+    }
+    return piped ? BridgeResult::kSuccess : BridgeResult::kSystemError;
 }

@@ -28,9 +28,13 @@ public:
     void Deliver(const std::vector<uint8_t>& bytes);
     void Unplug();
     bool IsDeviceOpen() const { return m_open; }
+    // Tells the watch that WatchArrivals handed out that a device arrived; false when none is held.
+    bool RaiseArrival();
+    bool IsWatching() const { return m_watch != nullptr; }
 
     int readCalls = 0;
     int flushCalls = 0;
+    int openCalls = 0;
 
     uint32_t GetNumDevices(uint32_t& count) override;
     uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override;
@@ -47,8 +51,11 @@ public:
     uint32_t SetFlowControl(DeviceHandle handle, uint8_t cts, uint8_t rts, uint8_t dtr, uint8_t dsr,
                             uint8_t dcd, bool xonXoff) override;
     uint32_t CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) override;
+    uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) override;
 
 private:
+    class Watch;
+
     static constexpr DeviceHandle kHandle = 7;
     bool Usable(DeviceHandle handle) const { return m_open && handle == kHandle && !m_unplugged; }
 
@@ -57,4 +64,5 @@ private:
     bool m_unplugged = false;
     uint32_t m_readTimeout = 0;
     uint32_t m_writeTimeout = 0;
+    Watch* m_watch = nullptr;
 };

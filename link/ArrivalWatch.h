@@ -1,0 +1,15 @@
+#pragma once
+
+// A watch for devices plugged in, made for an event loop: Descriptor becomes readable when the
+// system reports a change, and TakeArrival reads one report. The watch ends when it is destroyed.
+class ArrivalWatch {
+public:
+    ArrivalWatch() = default;
+    ArrivalWatch(const ArrivalWatch&) = delete;
+    ArrivalWatch& operator=(const ArrivalWatch&) = delete;
+    virtual ~ArrivalWatch() = default;
+
+    virtual int Descriptor() const = 0;
+    // Reads one report; true when it tells of a serial device plugged in.
+    virtual bool TakeArrival() = 0;
+};
