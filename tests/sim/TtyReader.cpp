@@ -135,7 +135,12 @@ int main(int argc, char** argv) {
             break;
         }
         seen.insert(bridge.node);
-        const int fd = open(bridge.node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        // umockdev lists a device in sysfs a moment before its node appears in /dev.
+        int fd = -1;
+        while ((fd = open(bridge.node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
+               errno == ENOENT && Clock::now() < deadline) {
+            usleep(10000);
+        }
         if (fd < 0 || !SetLine(fd)) {
             std::fprintf(stderr, "vkx_tty_reader: cannot open %s: %s\n", bridge.node.c_str(),
                          std::strerror(errno));
