@@ -1,5 +1,7 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
+#include <chrono>
+
 #include "app/CAboutDlg.h"
 #include "framework/CFileDialog.h"
 #include "framework/CFileException.h"
@@ -7,6 +9,7 @@
 #include "framework/MessageBox.h"
 #include "framework/ResourceIcon.h"
 #include "framework/ShellFolders.h"
+#include "link/TimeBoundedCom.h"
 #include "res/ResourceIds.h"
 #include "res/Templates.h"
 #include "timelist/CellText.h"
@@ -32,6 +35,13 @@ constexpr const char* kSaveFilter = "VKX260 Zeitlisten (.csv)|*.csv|Alle Dateien
 
 constexpr int kRedBitmap = 0;
 constexpr int kGreenBitmap = 1;
+
+// A tick hands the window back within about the budget plus one read's wait, whatever the line
+// carries: a frame's bytes follow each other within about 1 ms at 115200 baud, so a wait of a few
+// ms ends a cut-off frame, and the budget ends noise that never falls silent. The budget still
+// holds the longest frame (80 bytes, 7 ms on the line).
+constexpr std::chrono::milliseconds kTickReadBudget{10};
+constexpr uint32_t kByteGapTimeoutMs = 5;
 
 }  // namespace
 
@@ -205,7 +215,12 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
         return;
     }
     m_rxCount = 0;
-    if (m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, 0)) {
+    // The receiver reads through a view that ends its reads once the tick's budget is spent.
+    TimeBoundedCom tickPort(m_port, kTickReadBudget);
+    m_receiver.SetCom(&tickPort);
+    const bool received = m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, kByteGapTimeoutMs);
+    m_receiver.SetCom(&m_port);
+    if (received) {
         m_statusPicture.SetBitmap(m_statusBitmaps[kGreenBitmap]);
         AddEventRow();
     }
