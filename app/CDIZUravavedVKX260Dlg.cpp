@@ -42,6 +42,9 @@ constexpr int kGreenBitmap = 1;
 // holds the longest frame (80 bytes, 7 ms on the line).
 constexpr std::chrono::milliseconds kTickReadBudget{10};
 constexpr uint32_t kByteGapTimeoutMs = 5;
+// Past the budget, reads of bytes already queued may still finish the longest frame on the line:
+// start byte and every stored byte escaped.
+constexpr uint32_t kGraceReads = 1 + 2 * CDIZUravavedVKX260Dlg::kReceiveCapacity;
 
 }  // namespace
 
@@ -216,7 +219,7 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
     }
     m_rxCount = 0;
     // The receiver reads through a view that ends its reads once the tick's budget is spent.
-    TimeBoundedCom tickPort(m_port, kTickReadBudget);
+    TimeBoundedCom tickPort(m_port, kTickReadBudget, kGraceReads);
     m_receiver.SetCom(&tickPort);
     const bool received = m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, kByteGapTimeoutMs);
     m_receiver.SetCom(&m_port);

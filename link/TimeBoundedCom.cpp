@@ -1,13 +1,20 @@
 #include "link/TimeBoundedCom.h"
 
-TimeBoundedCom::TimeBoundedCom(Com& port, Clock::duration budget)
-    : m_port(port), m_deadline(Clock::now() + budget) {}
+#include <algorithm>
+
+TimeBoundedCom::TimeBoundedCom(ComCP2102& port, Clock::duration budget, uint32_t graceReads)
+    : m_port(port), m_deadline(Clock::now() + budget), m_graceReads(graceReads) {}
 
 bool TimeBoundedCom::Setup(uint32_t value) { return m_port.Setup(value); }
 
 bool TimeBoundedCom::Read(uint8_t* buffer, uint32_t count, uint32_t* bytesRead) {
     if (Clock::now() < m_deadline) {
         return m_port.Read(buffer, count, bytesRead);
+    }
+    uint32_t queued = 0;
+    if (m_graceReads > 0 && m_port.BytesWaiting(queued) && queued > 0) {
+        --m_graceReads;
+        return m_port.Read(buffer, std::min(count, queued), bytesRead);
     }
     if (bytesRead != nullptr) {
         *bytesRead = 0;

@@ -4,17 +4,20 @@
 #include <cstdint>
 
 #include "link/Com.h"
+#include "link/ComCP2102.h"
 
-// A view of an open port whose reads end at a deadline: until then every call goes through to the
-// port; from then on a read reports success with no byte, as a line gone quiet does, and waits for
-// nothing. Handed to the frame receiver, it bounds how long one receive may hold its caller, however
-// long the line keeps talking.
+// A view of an open port whose reads end at a deadline, so that one receive through it holds its
+// caller for a bounded time however long the line keeps talking. Until the deadline every call goes
+// through to the port. From then on a read goes through only while bytes are already queued, which
+// it takes without waiting, and at most graceReads times; otherwise it reports success with no
+// byte, as a line gone quiet does. The grace finishes a frame whose reading was delayed past the
+// deadline (the process was not scheduled for a while) from the queue instead of cutting it.
 class TimeBoundedCom : public Com {
 public:
     using Clock = std::chrono::steady_clock;
 
     // The budget starts now.
-    TimeBoundedCom(Com& port, Clock::duration budget);
+    TimeBoundedCom(ComCP2102& port, Clock::duration budget, uint32_t graceReads);
 
     bool Setup(uint32_t value) override;
     bool Read(uint8_t* buffer, uint32_t count, uint32_t* bytesRead) override;
@@ -27,6 +30,7 @@ public:
     bool IsOpen() override;
 
 private:
-    Com& m_port;
+    ComCP2102& m_port;
     Clock::time_point m_deadline;
+    uint32_t m_graceReads;
 };
