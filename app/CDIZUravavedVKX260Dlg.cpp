@@ -38,8 +38,9 @@ constexpr int kGreenBitmap = 1;
 
 // A tick hands the window back within about the budget plus one read's wait, whatever the line
 // carries: a frame's bytes follow each other within about 1 ms at 115200 baud, so a wait of a few
-// ms ends a cut-off frame, and the budget ends noise that never falls silent. The budget still
-// holds the longest frame (80 bytes, 7 ms on the line).
+// ms ends a cut-off frame, and the budget ends noise that never falls silent. The budget holds an
+// event frame (12 to 23 bytes, at most 2 ms on the line) many times over, and a frame that fills
+// the buffer unescaped (81 bytes, 7 ms).
 constexpr std::chrono::milliseconds kTickReadBudget{10};
 constexpr uint32_t kByteGapTimeoutMs = 5;
 // Past the budget, reads of bytes already queued may still finish the longest frame on the line:
