@@ -1,6 +1,7 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
 #include <QSocketNotifier>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "framework/MessageBox.h"
 #include "framework/ResourceIcon.h"
 #include "framework/ShellFolders.h"
+#include "link/TimeBoundedCom.h"
 #include "res/ResourceIds.h"
 #include "res/Templates.h"
 #include "timelist/CellText.h"
@@ -48,6 +50,17 @@ constexpr const char* kSaveFilter = "VKX260 Zeitlisten (.csv)|*.csv|Alle Dateien
 
 constexpr int kRedBitmap = 0;
 constexpr int kGreenBitmap = 1;
+
+// A tick hands the window back within about the budget plus one read's wait, whatever the line
+// carries: a frame's bytes follow each other within about 1 ms at 115200 baud, so a wait of a few
+// ms ends a cut-off frame, and the budget ends noise that never falls silent. The budget holds an
+// event frame (12 to 23 bytes, at most 2 ms on the line) many times over, and a frame that fills
+// the buffer unescaped (81 bytes, 7 ms).
+constexpr std::chrono::milliseconds kTickReadBudget{10};
+constexpr uint32_t kByteGapTimeoutMs = 5;
+// Past the budget, reads of bytes already queued may still finish the longest frame on the line:
+// start byte and every stored byte escaped.
+constexpr uint32_t kGraceReads = 1 + 2 * CDIZUravavedVKX260Dlg::kReceiveCapacity;
 
 }  // namespace
 
@@ -276,7 +289,12 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
         return;
     }
     m_rxCount = 0;
-    if (m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, 0)) {
+    // The receiver reads through a view that ends its reads once the tick's budget is spent.
+    TimeBoundedCom tickPort(m_port, kTickReadBudget, kGraceReads);
+    m_receiver.SetCom(&tickPort);
+    const bool received = m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, kByteGapTimeoutMs);
+    m_receiver.SetCom(&m_port);
+    if (received) {
         m_statusPicture.SetBitmap(m_statusBitmaps[kGreenBitmap]);
         AddEventRow();
     }

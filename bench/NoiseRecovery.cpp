@@ -18,6 +18,10 @@ constexpr int kFrames = 20000;
 constexpr int kSeeds = 5;
 constexpr uint32_t kCapacity = 80;
 constexpr double kCorruption[] = {0.0, 0.01, 0.05, 0.20};
+// Back to back at 1 % corrupted bytes, 88.5 % of the frames arrive intact; nearly all of them must
+// be received.
+constexpr double kTargetCorruption = 0.01;
+constexpr double kRecoveredTargetPercent = 87.0;
 
 struct Line {
     std::vector<uint8_t> bytes;
@@ -102,6 +106,7 @@ int main() {
     std::printf("%-22s %10s %14s %14s %14s %14s %14s\n", "line", "corrupted", "intact frames",
                 "recovered, med", "recovered, low", "lost intact", "false accepts");
     bool sound = true;
+    double backToBackRecovered = 0;
     std::vector<std::vector<uint8_t>> payloads;
     for (const bool idle : {false, true}) {
         for (const double corruption : kCorruption) {
@@ -127,6 +132,9 @@ int main() {
                         idle ? "quiet between frames" : "back to back", corruption * 100,
                         intactShare.Median(), recoveredShare.Median(), recoveredShare.Lowest(),
                         lostIntact.Median(), falseAccepts);
+            if (!idle && corruption == kTargetCorruption) {
+                backToBackRecovered = recoveredShare.Lowest();
+            }
         }
     }
     std::printf(
@@ -135,5 +143,7 @@ int main() {
     if (!sound) {
         std::printf("FAULT: an undisturbed line did not give back every frame exactly\n");
     }
-    return sound ? EXIT_SUCCESS : EXIT_FAILURE;
+    const bool met = Report({"back to back, 1 % corrupted: frames recovered %, lowest run",
+                             backToBackRecovered, kRecoveredTargetPercent, true});
+    return sound && met ? EXIT_SUCCESS : EXIT_FAILURE;
 }

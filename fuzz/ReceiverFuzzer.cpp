@@ -139,6 +139,12 @@ bool CrcMatches(const Expected& expected, const uint8_t* read) {
     return Crc16(read + expected.frameStart, expected.payloadEnd - expected.frameStart) == received;
 }
 
+// A length field that no frame in this buffer can have: 0, or more payload than the capacity holds.
+bool ImpossibleLength(const Expected& expected, uint32_t capacity) {
+    const std::size_t length = expected.stored[1] + 256u * expected.stored[2];
+    return length == 0 || length + 5 > capacity;
+}
+
 // A whole frame with a length of at least 1: leading byte, length, payload and CRC stored.
 bool WholeFrame(const Expected& expected) {
     if (expected.stored.size() < 6) {
@@ -233,6 +239,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         }
         if (status == ComStatus::BufferTooSmall) {
             Check(expected.startSeen ? stored == capacity : capacity == 0, "a full buffer that is not full");
+            Check(capacity < 3, "a full buffer although the length field fitted");
+        }
+        // An impossible length ends the call at the byte that completes the length field, and only
+        // such a length does.
+        const bool impossibleLength = stored >= 3 && ImpossibleLength(expected, capacity);
+        Check(impossibleLength == (status == ComStatus::LengthTooLarge),
+              impossibleLength ? "an impossible length was not refused" : "a length refused that can fit");
+        if (impossibleLength) {
+            Check(stored == 3 && !expected.escapePending, "bytes were read after an impossible length");
         }
     }
     ASAN_UNPOISON_MEMORY_REGION(buffer + capacity, kGuardSize);

@@ -90,6 +90,12 @@ bool ComProtocol::Receive(uint8_t* buffer, uint32_t capacity, int32_t& storedCou
 
             if (i == kPayloadOffset) {
                 length = buffer[1] + 256u * buffer[2];
+                // A frame that can never complete ends here, before it swallows the frames that follow:
+                // a false start byte in noise, or a corrupted length field.
+                if (length == 0 || length + kFrameOverhead > capacity) {
+                    status = ComStatus::LengthTooLarge;
+                    stop = true;
+                }
             } else if (i == length + kPayloadOffset && i > kPayloadOffset && !crcComputed) {
                 CrcUpdate(0);
                 CrcUpdate(0);

@@ -6,7 +6,8 @@
 #include "protocol/ComStatus.h"
 
 // The frame layer: reads a port one byte at a time, hunts for the start byte, removes the byte
-// stuffing, follows the length field and checks the CRC-16. One Receive yields at most one frame.
+// stuffing, follows the length field and checks the CRC-16. A length that cannot fit the buffer, or 0,
+// ends the frame at once. One Receive yields at most one frame.
 class ComProtocol {
 public:
     void SetCom(Com* port);

@@ -176,6 +176,27 @@ TEST_F(MainDialogTest, SilentStopwatchCostsNoReceive) {
     EXPECT_TRUE(dialog->IsPolling());
 }
 
+TEST_F(MainDialogTest, TickReturnsWhileTheLineNeverFallsSilentAndTakesTheFrameAfter) {
+    Connect();
+    // Far more noise than one tick may read: a tick that read until the line fell silent would take
+    // it all.
+    constexpr long kNoise = 100'000'000;
+    driver.noiseBytes = kNoise;
+    Tick();
+    EXPECT_GT(driver.noiseBytes, 0);
+    EXPECT_LT(driver.noiseBytes, kNoise);
+    uint32_t readMs = 0;
+    uint32_t writeMs = 0;
+    driver.GetTimeouts(readMs, writeMs);
+    EXPECT_EQ(readMs, CDIZUravavedVKX260Dlg::kPortTimeoutMs);
+    driver.noiseBytes = 0;
+    driver.Deliver(EventFrame(1, 0, 0, 1, 0));
+    Tick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Start", "00:00:01:000"}}));
+    EXPECT_TRUE(dialog->IsPolling());
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(MainDialogTest, RealTimerTicksListFramesAsTheyArrive) {
     Connect();
     driver.Deliver(EventFrame(1, 0, 0, 0, 0));

@@ -125,9 +125,12 @@ std::vector<ReceiveCase> ReceiveCases() {
          ChecksumWrong, 6, Hex("00 01 00 41 62 DA"), wrongCrcTrace, 1},
         {"frame fills the buffer exactly", Script("02 00 01 00 41 62 D9 55"), 6, true, NoError, 6,
          Hex("00 01 00 41 62 D9"), frame41Trace, 1},
-        {"length 0 runs into the capacity", Script("02 00 00 00 41 62 D9 01 02 03 04 05"), 8, false,
-         BufferTooSmall, 8, Hex("00 00 00 41 62 D9 01 02"), "", 3},
-        {"length 0 then silence", Script("02 00 00 00 41 -- 01"), 80, false, NoData, 4, Hex("00 00 00 41"), "", 1},
+        {"length 0 ends the frame at once", Script("02 00 00 00 41 62 D9 01"), 80, false, LengthTooLarge, 3,
+         Hex("00 00 00"), "", 4},
+        {"length one beyond the capacity", Script("02 00 02 00 41 42"), 6, false, LengthTooLarge, 3,
+         Hex("00 02 00"), "", 2},
+        {"escaped length high byte", Script("02 00 00 10 81 41"), 80, false, LengthTooLarge, 3, Hex("00 00 01"),
+         "", 1},
         {"frame cut off by silence", Script("02 00 06 00 01 -- 55"), 80, false, NoData, 4, Hex("00 06 00 01"), "",
          1},
         {"capacity 0, start byte", Script("02 00"), 0, false, BufferTooSmall, 0, {}, "", 1},
@@ -145,9 +148,9 @@ std::vector<ReceiveCase> ReceiveCases() {
 
     Bytes stored76;
     std::vector<int> wire76 = PlainFrame(Payload(76), stored76);
-    stored76.resize(80);
-    cases.push_back({"payload 76 in capacity 80", wire76, 80, false, BufferTooSmall, 80, stored76, "",
-                     wire76.size() - 81});
+    stored76.resize(3);
+    cases.push_back(
+        {"payload 76 in capacity 80", wire76, 80, false, LengthTooLarge, 3, stored76, "", wire76.size() - 4});
     return cases;
 }
 
@@ -272,7 +275,8 @@ TEST(ComProtocolReceive, NextCallHuntsAfresh) {
         {"after a wrong CRC", "02 00 01 00 41 62 DA", 80, ComStatus::ChecksumWrong, "41",
          "Checksumme fehlerhaft: 0x62 0xda -> 0xd962\n"},
         {"after a frame cut off by silence", "02 00 01 00 41 --", 80, ComStatus::NoData, "62 D9", ""},
-        {"after a full buffer", "02 00 01 00", 3, ComStatus::BufferTooSmall, "41 62 D9", ""},
+        {"after a full buffer", "02 00 01", 2, ComStatus::BufferTooSmall, "00 41 62 D9", ""},
+        {"after a length that cannot fit", "02 00 01 00", 3, ComStatus::LengthTooLarge, "41 62 D9", ""},
     };
     // clang-format on
     for (const Case& c : cases) {

@@ -29,6 +29,7 @@ FakeBridgeDriver::FakeBridgeDriver() : devices{{"5f3a", "b7c4", "VKX260 Stopwatc
 void FakeBridgeDriver::Reset() {
     devices = FakeBridgeDriver().devices;
     refuseOpen = false;
+    noiseBytes = 0;
     m_queue.clear();
     m_open = false;
     m_unplugged = false;
@@ -92,6 +93,9 @@ uint32_t FakeBridgeDriver::Read(DeviceHandle handle, uint8_t* buffer, uint32_t c
         buffer[bytesRead++] = m_queue.front();
         m_queue.pop_front();
     }
+    for (; bytesRead < count && noiseBytes > 0; --noiseBytes) {
+        buffer[bytesRead++] = 0x55;
+    }
     return bytesRead == count ? BridgeResult::kSuccess : BridgeResult::kReadTimedOut;
 }
 
@@ -144,7 +148,7 @@ uint32_t FakeBridgeDriver::CheckRxQueue(DeviceHandle handle, uint32_t& bytesWait
     if (!Usable(handle)) {
         return BridgeResult::kDeviceIoFailed;
     }
-    bytesWaiting = static_cast<uint32_t>(m_queue.size());
+    bytesWaiting = static_cast<uint32_t>(m_queue.size()) + (noiseBytes > 0 ? 1 : 0);
     return BridgeResult::kSuccess;
 }
 

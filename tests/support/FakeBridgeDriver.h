@@ -22,6 +22,9 @@ public:
 
     std::vector<Device> devices;
     bool refuseOpen = false;
+    // While above 0, the line talks on after the queue: each byte read beyond it is noise (0x55) and
+    // counts this down.
+    long noiseBytes = 0;
 
     // Back to one attached, closed stopwatch with nothing waiting: plugged in afresh.
     void Reset();
