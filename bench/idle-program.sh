@@ -15,51 +15,9 @@ window_s=10
 target_percent=1.0
 deadline_s=30
 
-work=$(mktemp -d)
-xvfb_pid=
-sim_pid=
+source "$(dirname "$0")/program-on-x.sh"
 
-cleanup() {
-    if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-        kill -TERM "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    if [ -n "$xvfb_pid" ]; then
-        kill -TERM "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAULT: $*" >&2
-    [ -s "$work/sim.err" ] && cat "$work/sim.err" >&2
-    exit 1
-}
-
-wait_for() {
-    local what=$1
-    shift
-    local end=$((SECONDS + deadline_s))
-    until "$@"; do
-        ((SECONDS < end)) || fail "timed out waiting for $what"
-        sleep 0.05
-    done
-}
-
-# User and system time of a process and all its threads, in clock ticks.
-cpu_ticks() {
-    awk '{ print $14 + $15 }' "/proc/$1/stat"
-}
-
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_for "the X server" grep -qs '^[0-9][0-9]*$' "$work/display"
-export DISPLAY=":$(cat "$work/display")"
-export XAUTHORITY="$work/no-cookie"
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
+start_x
 printf '# the stopwatch says nothing\nwait 1\n' >"$work/silent.scenario"
 hertz=$(getconf CLK_TCK)
 

@@ -15,38 +15,7 @@ runs=${3:-20}
 laps=80
 deadline_s=30
 
-work=$(mktemp -d)
-xvfb_pid=
-sim_pid=
-
-cleanup() {
-    if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-        kill -TERM "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    if [ -n "$xvfb_pid" ]; then
-        kill -TERM "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAULT: $*" >&2
-    [ -s "$work/sim.err" ] && cat "$work/sim.err" >&2
-    exit 1
-}
-
-wait_for() {
-    local what=$1
-    shift
-    local end=$((SECONDS + deadline_s))
-    until "$@"; do
-        ((SECONDS < end)) || fail "timed out waiting for $what"
-        sleep 0.05
-    done
-}
+source "$(dirname "$0")/program-on-x.sh"
 
 wait_for_end() {
     local end=$((SECONDS + deadline_s))
@@ -68,13 +37,7 @@ window_named() {
     echo "$id"
 }
 
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_for "the X server" grep -qs '^[0-9][0-9]*$' "$work/display"
-export DISPLAY=":$(cat "$work/display")"
-export XAUTHORITY="$work/no-cookie"
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
+start_x
 export XDG_STATE_HOME="$work/state"
 export LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb
 

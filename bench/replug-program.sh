@@ -18,55 +18,14 @@ target_percent=1.0
 target_connect_ms=1000
 deadline_s=30
 
-work=$(mktemp -d)
-xvfb_pid=
-sim_pid=
-
-cleanup() {
-    if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-        kill -TERM "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    if [ -n "$xvfb_pid" ]; then
-        kill -TERM "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAULT: $*" >&2
-    [ -s "$work/sim.err" ] && cat "$work/sim.err" >&2
-    exit 1
-}
-
-wait_for() {
-    local what=$1
-    shift
-    local end=$((SECONDS + deadline_s))
-    until "$@"; do
-        ((SECONDS < end)) || fail "timed out waiting for $what"
-        sleep 0.05
-    done
-}
-
-cpu_ticks() {
-    awk '{ print $14 + $15 }' "/proc/$1/stat"
-}
+source "$(dirname "$0")/program-on-x.sh"
 
 # Milliseconds since midnight of the simulator's time stamp on the first line that matches.
 stamp_ms() {
     grep -m 1 "$1" "$work/sim.err" | awk -F'[:. ]' '{ print (($1 * 60 + $2) * 60 + $3) * 1000 + $4 }'
 }
 
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_for "the X server" grep -qs '^[0-9][0-9]*$' "$work/display"
-export DISPLAY=":$(cat "$work/display")"
-export XAUTHORITY="$work/no-cookie"
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
+start_x
 # The first frame waits until the program has opened the bridge, so the unplug finds it connected.
 printf 'event start 0 0 0 0\nwait 300\nunplug\nwait 12000\nplug\nevent stop 0 0 1 0\n' >"$work/replug.scenario"
 hertz=$(getconf CLK_TCK)
