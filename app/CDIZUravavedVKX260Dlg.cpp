@@ -1,6 +1,7 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -234,10 +235,16 @@ void CDIZUravavedVKX260Dlg::HandleLostConnection() {
 }
 
 void CDIZUravavedVKX260Dlg::WaitForBridge() {
-    if (m_arrivalWatch) {
+    if (m_bridgeRetry) {
         return;
     }
-    // A driver that cannot watch leaves the reconnect to the operator, as before.
+    // Also once a second: a bridge that was busy when it arrived, or a system whose udev daemon
+    // announces nothing, is connected as soon as it can be opened.
+    m_bridgeRetry = new QTimer(this);
+    m_bridgeRetry->setInterval(kBridgeRetryMs);
+    connect(m_bridgeRetry, &QTimer::timeout, this, &CDIZUravavedVKX260Dlg::TryBridge);
+    m_bridgeRetry->start();
+    // A driver that cannot watch leaves the retries alone to find the bridge.
     if (m_driver.WatchArrivals(m_arrivalWatch) != BridgeResult::kSuccess || !m_arrivalWatch) {
         m_arrivalWatch.reset();
         return;
@@ -247,18 +254,30 @@ void CDIZUravavedVKX260Dlg::WaitForBridge() {
 }
 
 void CDIZUravavedVKX260Dlg::StopWaitingForBridge() {
+    // This may run inside the notifier's or the timer's own signal: they go once control is back
+    // in the loop.
     if (m_arrivalNotifier) {
-        // This may run inside the notifier's own signal: it goes once control is back in the loop.
         m_arrivalNotifier->setEnabled(false);
         m_arrivalNotifier->deleteLater();
         m_arrivalNotifier = nullptr;
+    }
+    if (m_bridgeRetry) {
+        m_bridgeRetry->stop();
+        m_bridgeRetry->deleteLater();
+        m_bridgeRetry = nullptr;
     }
     m_arrivalWatch.reset();
 }
 
 void CDIZUravavedVKX260Dlg::OnBridgeArrived() {
+    if (m_arrivalWatch && m_arrivalWatch->TakeArrival()) {
+        TryBridge();
+    }
+}
+
+void CDIZUravavedVKX260Dlg::TryBridge() {
     // A bridge that cannot be opened (busy, no permission) leaves the window waiting, without a box.
-    if (!m_arrivalWatch || !m_arrivalWatch->TakeArrival() || !ConnectPort()) {
+    if (!ConnectPort()) {
         return;
     }
     StopWaitingForBridge();

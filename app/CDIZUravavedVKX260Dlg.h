@@ -19,6 +19,7 @@
 #include "timelist/JournalFiles.h"
 
 class QSocketNotifier;
+class QTimer;
 
 // The main window: the time list, the connect button with the connection status, and the commands
 // to save and clear the list. It owns the link port and the frame receiver for its whole life.
@@ -33,6 +34,8 @@ public:
     static constexpr UINT_PTR kPollTimerId = 1;
     static constexpr UINT kPollPeriodMs = 10;
     static constexpr uint32_t kReceiveCapacity = 80;
+    // While waiting for a bridge after an unplug, the bridge is also tried this often.
+    static constexpr int kBridgeRetryMs = 1000;
 
     explicit CDIZUravavedVKX260Dlg(BridgeDriver& driver = SystemBridgeDriver(),
                                    JournalFiles& journalFiles = JournalFiles::System());
@@ -92,6 +95,8 @@ private:
     void WaitForBridge();
     void StopWaitingForBridge();
     void OnBridgeArrived();
+    // Connects a bridge that is back and ends the waiting; the window keeps waiting when it cannot.
+    void TryBridge();
 
     QIcon m_icon;
     ComCP2102 m_port;
@@ -114,6 +119,7 @@ private:
     BridgeDriver& m_driver;
     std::unique_ptr<ArrivalWatch> m_arrivalWatch;
     QSocketNotifier* m_arrivalNotifier = nullptr;
+    QTimer* m_bridgeRetry = nullptr;
     // Commands that stop polling for a modal window and start it again when it closes.
     int m_pollingHeld = 0;
 };

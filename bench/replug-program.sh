@@ -26,6 +26,9 @@ stamp_ms() {
 }
 
 start_x
+# Each run ends the program with a signal, which leaves its journal of the one row: every run gets a
+# state folder of its own, so that no restore question stands between the window and the keyboard.
+export XDG_STATE_HOME="$work/state"
 # The first frame waits until the program has opened the bridge, so the unplug finds it connected.
 printf 'event start 0 0 0 0\nwait 300\nunplug\nwait 12000\nplug\nevent stop 0 0 1 0\n' >"$work/replug.scenario"
 hertz=$(getconf CLK_TCK)
@@ -33,6 +36,7 @@ hertz=$(getconf CLK_TCK)
 percents=()
 delays=()
 for ((run = 1; run <= runs; run++)); do
+    rm -rf "$XDG_STATE_HOME"
     QT_QPA_PLATFORM=xcb "$simulator" --scenario "$work/replug.scenario" -- "$program" >/dev/null 2>"$work/sim.err" &
     sim_pid=$!
     window=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^DIZ Uravaved VKX260$' |
