@@ -33,6 +33,7 @@ bench/idle-program.sh "$build_dir/sim/vkx260-sim" "$build_dir/app/DIZUravavedVKX
 echo
 echo "Rows restored after kill -9 at a random moment, 20 runs"
 bench/kill-recovery.sh "$build_dir/sim/vkx260-sim" "$build_dir/app/DIZUravavedVKX260" 20 || status=1
+echo
 echo "Waiting for a bridge after an unplug: CPU time over 10 s, and the delay to the reconnect"
 bench/replug-program.sh "$build_dir/sim/vkx260-sim" "$build_dir/app/DIZUravavedVKX260" || status=1
 exit $status
