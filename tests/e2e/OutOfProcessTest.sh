@@ -60,6 +60,18 @@ wait_for() {
     done
 }
 
+# Waits until the simulator, and with it the program, has ended; returns the exit status.
+wait_for_end() {
+    local end=$((SECONDS + deadline_s))
+    while kill -0 "$sim_pid" 2>/dev/null; do
+        ((SECONDS < end)) || fail "the program did not end $1"
+        sleep 0.05
+    done
+    status=0
+    wait "$sim_pid" || status=$?
+    sim_pid=
+}
+
 trace_arrived() {
     cmp -s "$work/out" "$work/expected" && return 0
     kill -0 "$sim_pid" 2>/dev/null || fail "the program ended before its trace was complete"
@@ -148,14 +160,7 @@ question=$(timeout "$deadline_s" xdotool search --sync --onlyvisible --name '^Ni
     head -n 1) || fail "no question about the unsaved rows"
 xdotool windowfocus --sync "$question" key n
 
-end=$((SECONDS + deadline_s))
-while kill -0 "$sim_pid" 2>/dev/null; do
-    ((SECONDS < end)) || fail "the program did not end after \"Nein\""
-    sleep 0.05
-done
-status=0
-wait "$sim_pid" || status=$?
-sim_pid=
+wait_for_end "after \"Nein\""
 ((status == 0)) || fail "the simulator ended with status $status"
 grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
 cmp -s "$work/out" "$work/expected" || fail "the program wrote more than the trace"
@@ -183,18 +188,6 @@ window_named() {
         sleep 0.05
     done
     echo "$id"
-}
-
-# Waits until the simulator, and with it the program, has ended; returns the exit status.
-wait_for_end() {
-    local end=$((SECONDS + deadline_s))
-    while kill -0 "$sim_pid" 2>/dev/null; do
-        ((SECONDS < end)) || fail "the program did not end $1"
-        sleep 0.05
-    done
-    status=0
-    wait "$sim_pid" || status=$?
-    sim_pid=
 }
 
 LC_ALL=C.UTF-8 LANGUAGE=de QT_QPA_PLATFORM=xcb \
