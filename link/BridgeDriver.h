@@ -26,6 +26,11 @@ inline constexpr uint32_t kDeviceNotFound = 0xFF;
 
 // Selectors of GetProductString.
 namespace ProductString {
+// A string that names this one bridge among the bridges with the same IDs, and names it again after
+// a replug: its USB serial number, or where it has none, the platform's path of the USB port it is
+// plugged into (then it is known again only in the same socket). 0 is the number free before the
+// description.
+inline constexpr uint32_t kSerialNumber = 0;
 inline constexpr uint32_t kDescription = 1;
 inline constexpr uint32_t kVendorId = 3;
 inline constexpr uint32_t kProductId = 4;

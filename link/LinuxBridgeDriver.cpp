@@ -13,6 +13,13 @@ std::string Attribute(udev_device* device, const char* name) {
     return value != nullptr ? value : "";
 }
 
+// A bridge without a serial number is named by the USB port it is plugged into.
+std::string SerialNumber(udev_device* usb) {
+    const std::string serial = Attribute(usb, "serial");
+    const char* path = udev_device_get_devpath(usb);
+    return !serial.empty() || path == nullptr ? serial : path;
+}
+
 }  // namespace
 
 uint32_t LinuxBridgeDriver::GetNumDevices(uint32_t& count) {
@@ -39,8 +46,8 @@ uint32_t LinuxBridgeDriver::GetNumDevices(uint32_t& count) {
         if (node == nullptr || usb == nullptr) {
             continue;
         }
-        m_devices.push_back(
-            {node, Attribute(usb, "product"), Attribute(usb, "idVendor"), Attribute(usb, "idProduct")});
+        m_devices.push_back({node, SerialNumber(usb), Attribute(usb, "product"), Attribute(usb, "idVendor"),
+                             Attribute(usb, "idProduct")});
     }
     std::sort(m_devices.begin(), m_devices.end(),
               [](const Device& left, const Device& right) { return left.node < right.node; });
@@ -58,6 +65,9 @@ uint32_t LinuxBridgeDriver::GetProductString(uint32_t index, char* buffer256, ui
     const Device& device = m_devices[index];
     const std::string* text = nullptr;
     switch (selector) {
+        case ProductString::kSerialNumber:
+            text = &device.serialNumber;
+            break;
         case ProductString::kDescription:
             text = &device.description;
             break;

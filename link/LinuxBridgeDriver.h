@@ -21,8 +21,11 @@ public:
     ~LinuxBridgeDriver() override = default;
 
     uint32_t GetNumDevices(uint32_t& count) override;
-    // Selector 1 is the USB product string, 3 and 4 the idVendor and idProduct attributes as
-    // sysfs gives them. An attribute that the device lacks reads as an empty string.
+    // Selector 0 is the USB serial attribute, or for a bridge without one the USB device's sysfs path
+    // (below /sys, as /devices/.../usb1/1-2): the physical port, which a replug into the same
+    // socket keeps while the tty's name may change. Selector 1 is the USB product string, 3 and 4
+    // the idVendor and idProduct attributes as sysfs gives them. An attribute that the device lacks
+    // reads as an empty string.
     uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override;
     uint32_t Open(uint32_t index, DeviceHandle& handle) override;
     uint32_t Close(DeviceHandle handle) override;
@@ -43,6 +46,7 @@ public:
 private:
     struct Device {
         std::string node;
+        std::string serialNumber;
         std::string description;
         std::string vendorId;
         std::string productId;

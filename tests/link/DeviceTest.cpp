@@ -35,13 +35,15 @@ public:
     // True when the process sees the test bed's sysfs instead of the machine's.
     static bool Active() { return ::access("/sys/kernel", F_OK) != 0; }
 
-    // A bridge: USB device usbPort with the given IDs and product string, interface, tty.
+    // A bridge: USB device usbPort with the given IDs, product string and serial number (none when
+    // empty), interface, tty.
     void AddBridge(const std::string& tty, const std::string& usbPort, const std::string& vendorId,
-                   const std::string& productId, const std::string& product) {
+                   const std::string& productId, const std::string& product, const std::string& serial = "") {
         const std::string usb = UsbPath(usbPort);
         const std::string interface = usb + "/" + usbPort + ":1.0";
         Add("P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendorId +
-            "\nA: idProduct=" + productId + "\nA: product=" + product + "\n\n" + "P: " + interface +
+            "\nA: idProduct=" + productId + "\nA: product=" + product +
+            (serial.empty() ? "" : "\nA: serial=" + serial) + "\n\n" + "P: " + interface +
             "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n" + Tty(interface + "/" + tty, tty, 188));
     }
 
@@ -165,7 +167,7 @@ TEST_F(DeviceTest, OpensTheStopwatchAndMovesBytesBothWays) {
 TEST_F(DeviceTest, ListsUsbTtysInNodeOrderAndSkipsBridgesWithOtherIds) {
     // Sysfs lists the bridges in another order than their node names.
     m_devices.AddSerialPort("ttyS0");
-    m_devices.AddBridge("ttyUSB2", "1-1", "5f3a", "b7c4", "third");
+    m_devices.AddBridge("ttyUSB2", "1-1", "5f3a", "b7c4", "third", "A1B2");
     m_devices.AddBridge("ttyUSB0", "1-2", "10c4", "ea60", "first");
     m_devices.AddBridge("ttyUSB1", "1-3", "5F3A", "B7C4", "second");
 
@@ -177,6 +179,9 @@ TEST_F(DeviceTest, ListsUsbTtysInNodeOrderAndSkipsBridgesWithOtherIds) {
     EXPECT_EQ(Description(m_driver, 2, ProductString::kDescription), "third");
     EXPECT_EQ(Description(m_driver, 1, ProductString::kVendorId), "5F3A");
     EXPECT_EQ(Description(m_driver, 1, ProductString::kProductId), "B7C4");
+    // Without a serial number, a bridge is named by the USB port it is plugged into.
+    EXPECT_EQ(Description(m_driver, 1, ProductString::kSerialNumber), UsbPath("1-3"));
+    EXPECT_EQ(Description(m_driver, 2, ProductString::kSerialNumber), "A1B2");
 
     ASSERT_TRUE(m_port.OpenByIds("5f3a", "b7c4", 115200, 500));
     Send(m_devices.Master("ttyUSB0"), {'A'});
