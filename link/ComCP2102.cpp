@@ -67,6 +67,7 @@ bool ComCP2102::Close() {
     // The device counts as released whatever the driver reports.
     m_driver.Close(m_handle);
     m_handle = kInvalidHandle;
+    m_serialNumber.clear();
     return true;
 }
 
@@ -105,20 +106,18 @@ bool ComCP2102::Open(const char* name, uint32_t baudRate, uint32_t timeoutMs) {
             return false;
         }
         if (std::strcmp(description, name) == 0) {
-            OpenIndex(index);
-            break;
+            char serialNumber[kProductStringSize];
+            const bool told = QueryString(m_driver, index, ProductString::kSerialNumber, serialNumber);
+            return OpenIndex(index, told ? serialNumber : "", baudRate, timeoutMs);
         }
     }
-    if (!IsOpen()) {
-        return false;
-    }
-    return Configure(baudRate, timeoutMs);
+    return false;
 }
 
 bool ComCP2102::IsOpen() { return m_handle != kInvalidHandle; }
 
-bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t baudRate,
-                          uint32_t timeoutMs) {
+bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t baudRate, uint32_t timeoutMs,
+                          const char* serialNumber) {
     if (IsOpen() || vendorId == nullptr || productId == nullptr) {
         return false;
     }
@@ -139,15 +138,22 @@ bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t 
         }
         CopyBounded(deviceProductId, queried);
         // Exact, case-sensitive: "5F3A" is not the stopwatch's "5f3a".
-        if (std::strcmp(deviceVendorId, vendorId) == 0 && std::strcmp(deviceProductId, productId) == 0) {
-            OpenIndex(index);
-            break;
+        if (std::strcmp(deviceVendorId, vendorId) != 0 || std::strcmp(deviceProductId, productId) != 0) {
+            continue;
         }
+        // Without a serial number to match, a device that cannot tell its own still opens.
+        const bool told = QueryString(m_driver, index, ProductString::kSerialNumber, queried);
+        if (serialNumber != nullptr) {
+            if (!told) {
+                return false;
+            }
+            if (std::strcmp(queried, serialNumber) != 0) {
+                continue;
+            }
+        }
+        return OpenIndex(index, told ? queried : "", baudRate, timeoutMs);
     }
-    if (!IsOpen()) {
-        return false;
-    }
-    return Configure(baudRate, timeoutMs);
+    return false;
 }
 
 bool ComCP2102::BytesWaiting(uint32_t& count) {
@@ -166,11 +172,17 @@ uint16_t ComCP2102::LineControlWord() const {
     return static_cast<uint16_t>(m_dcb.StopBits | (m_dcb.Parity << 4) | (m_dcb.ByteSize << 8));
 }
 
-void ComCP2102::OpenIndex(uint32_t index) {
+bool ComCP2102::OpenIndex(uint32_t index, const char* serialNumber, uint32_t baudRate, uint32_t timeoutMs) {
     // The first matching device ends the search even when it cannot be opened: no other is tried.
     if (m_driver.Open(index, m_handle) != BridgeResult::kSuccess) {
         m_handle = kInvalidHandle;
+        return false;
     }
+    if (!Configure(baudRate, timeoutMs)) {
+        return false;
+    }
+    m_serialNumber = serialNumber;
+    return true;
 }
 
 bool ComCP2102::Configure(uint32_t baudRate, uint32_t timeoutMs) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/BridgeDriver.h"
 #include "link/Com.h"
@@ -33,17 +34,27 @@ public:
     bool IsOpen() override;
 
     // Opens the first device whose vendor-ID and product-ID strings equal the arguments exactly.
-    bool OpenByIds(const char* vendorId, const char* productId, uint32_t baudRate, uint32_t timeoutMs);
+    // Given a serial number, only the device whose serial-number string equals it too: the others
+    // with the IDs are passed over unopened, since each may be another stopwatch, held by another
+    // program.
+    bool OpenByIds(const char* vendorId, const char* productId, uint32_t baudRate, uint32_t timeoutMs,
+                   const char* serialNumber = nullptr);
+    // The serial-number string of the device open, as the driver told it at the open (once the
+    // device is gone, nothing can be asked about it); empty when closed or when the driver could not
+    // tell.
+    const std::string& SerialNumber() const { return m_serialNumber; }
     // Bytes waiting in the receive queue; false on a closed port or a failed query.
     bool BytesWaiting(uint32_t& count);
 
 private:
     uint16_t LineControlWord() const;
-    // Asks the driver to open the device at index; on failure the port stays closed.
-    void OpenIndex(uint32_t index);
+    // Asks the driver to open the device at index and configures it; on failure the port stays
+    // closed.
+    bool OpenIndex(uint32_t index, const char* serialNumber, uint32_t baudRate, uint32_t timeoutMs);
     bool Configure(uint32_t baudRate, uint32_t timeoutMs);
 
     BridgeDriver& m_driver;
     DeviceHandle m_handle = kInvalidHandle;
     DCB m_dcb;
+    std::string m_serialNumber;
 };

@@ -20,6 +20,9 @@ namespace {
 
 const FakeDevice kStopwatch{"5f3a", "b7c4", "VKX260"};
 const FakeDevice kOtherBridge{"10c4", "ea60", "CP2102 USB to UART Bridge Controller"};
+// Two stopwatches on one PC: the same IDs, each bridge with its own serial number.
+const FakeDevice kLane1{"5f3a", "b7c4", "VKX260", "0001"};
+const FakeDevice kLane2{"5f3a", "b7c4", "VKX260", "0002"};
 constexpr DeviceHandle kFirst = FakeBridgeDriver::kFirstHandle;
 
 FakeDevice Failing(FakeDevice device, uint32_t selector) {
@@ -83,25 +86,43 @@ TEST(ComCP2102, OpenByIdsSearchesInIndexOrder) {
         uint32_t countResult;
         bool opened;
         Log log;
+        const char* serialNumber = nullptr;
+        std::string remembered = {};
     };
     const Case cases[] = {
         {"two matches, lower index wins",
-         {kStopwatch, kStopwatch},
+         {kLane1, kLane2},
          0,
          true,
-         Concat({"count", "string 0 3", "string 0 4", "open 0"}, Configuration(kFirst))},
+         Concat({"count", "string 0 3", "string 0 4", "string 0 0", "open 0"}, Configuration(kFirst)),
+         nullptr,
+         "0001"},
         {"failed driver open ends the search",
          {Unopenable(kStopwatch), kStopwatch},
          0,
          false,
-         {"count", "string 0 3", "string 0 4", "open 0"}},
+         {"count", "string 0 3", "string 0 4", "string 0 0", "open 0"}},
         {"vendor matches, product differs: skipped",
          {{"5f3a", "b7c5", ""}, kOtherBridge, kStopwatch},
          0,
          true,
          Concat({"count", "string 0 3", "string 0 4", "string 1 3", "string 1 4", "string 2 3", "string 2 4",
-                 "open 2"},
+                 "string 2 0", "open 2"},
                 Configuration(kFirst + 2))},
+        {"a serial number that cannot be told is no reason to refuse",
+         {Failing(kLane1, ProductString::kSerialNumber)},
+         0,
+         true,
+         Concat({"count", "string 0 3", "string 0 4", "string 0 0", "open 0"}, Configuration(kFirst))},
+        {"with a serial number, the others with the IDs are passed over unopened, a busy one too",
+         {Unopenable(kLane1), kOtherBridge, kLane2},
+         0,
+         true,
+         Concat({"count", "string 0 3", "string 0 4", "string 0 0", "string 1 3", "string 1 4", "string 2 3",
+                 "string 2 4", "string 2 0", "open 2"},
+                Configuration(kFirst + 2)),
+         "0002",
+         "0002"},
         {"uppercase IDs do not match",
          {{"5F3A", "B7C4", ""}},
          0,
@@ -126,8 +147,9 @@ TEST(ComCP2102, OpenByIdsSearchesInIndexOrder) {
         driver.devices = c.devices;
         driver.countResult = c.countResult;
         ComCP2102 port(driver);
-        EXPECT_EQ(port.OpenByIds("5f3a", "b7c4", 115200, 500), c.opened);
+        EXPECT_EQ(port.OpenByIds("5f3a", "b7c4", 115200, 500, c.serialNumber), c.opened);
         EXPECT_EQ(port.IsOpen(), c.opened);
+        EXPECT_EQ(port.SerialNumber(), c.remembered);
         EXPECT_EQ(driver.log, c.log);
     }
 
@@ -151,12 +173,12 @@ TEST(ComCP2102, OpenSearchesByDescription) {
          {kOtherBridge, kStopwatch, kStopwatch},
          0,
          true,
-         Concat({"count", "string 0 1", "string 1 1", "open 1"}, Configuration(kFirst + 1))},
+         Concat({"count", "string 0 1", "string 1 1", "string 1 0", "open 1"}, Configuration(kFirst + 1))},
         {"failed driver open ends the search",
          {Unopenable(kStopwatch), kStopwatch},
          0,
          false,
-         {"count", "string 0 1", "open 0"}},
+         {"count", "string 0 1", "string 0 0", "open 0"}},
         {"failed description query",
          {Failing(kOtherBridge, 1), kStopwatch},
          0,
@@ -199,7 +221,7 @@ TEST(ComCP2102, FailedConfigurationStepReleasesTheDeviceAndANewOpenStartsAfresh)
         ComCP2102 port(driver);
         EXPECT_FALSE(port.OpenByIds("5f3a", "b7c4", 115200, 500));
         EXPECT_FALSE(port.IsOpen());
-        Log expected = {"count", "string 0 3", "string 0 4", "open 0"};
+        Log expected = {"count", "string 0 3", "string 0 4", "string 0 0", "open 0"};
         expected.insert(expected.end(), configuration.begin(), configuration.begin() + c.stepsDone);
         expected.push_back("close " + std::to_string(kFirst));
         EXPECT_EQ(driver.log, expected);
@@ -207,7 +229,8 @@ TEST(ComCP2102, FailedConfigurationStepReleasesTheDeviceAndANewOpenStartsAfresh)
         driver.*c.result = BridgeResult::kSuccess;
         driver.log.clear();
         EXPECT_TRUE(port.OpenByIds("5f3a", "b7c4", 115200, 500));
-        EXPECT_EQ(driver.log, Concat({"count", "string 0 3", "string 0 4", "open 0"}, configuration));
+        EXPECT_EQ(driver.log,
+                  Concat({"count", "string 0 3", "string 0 4", "string 0 0", "open 0"}, configuration));
     }
 }
 
@@ -227,7 +250,7 @@ TEST(ComCP2102, ConfigurationSetsTheTimeoutThroughThePortInterface) {
     EXPECT_FALSE(port.OpenByIds("5f3a", "b7c4", 115200, 321));
     EXPECT_EQ(port.requested, std::vector<uint32_t>{321});
     const Log configuration = Configuration(kFirst);
-    EXPECT_EQ(driver.log, Concat({"count", "string 0 3", "string 0 4", "open 0"},
+    EXPECT_EQ(driver.log, Concat({"count", "string 0 3", "string 0 4", "string 0 0", "open 0"},
                                  {configuration[0], configuration[1], configuration[2], "close 256"}));
 }
 

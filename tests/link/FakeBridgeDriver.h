@@ -11,10 +11,13 @@
 
 // One device that the fake driver lists, with the result of each query about it.
 struct FakeDevice {
+    static constexpr uint32_t kNoSelector = ~0u;
+
     std::string vendorId;
     std::string productId;
     std::string description;
-    uint32_t failingSelector = 0;  // the product-string query that fails for this device, 0 for none
+    std::string serialNumber = {};
+    uint32_t failingSelector = kNoSelector;  // the product-string query that fails for this device
     uint32_t openResult = BridgeResult::kSuccess;
 };
 
@@ -55,9 +58,10 @@ public:
             .WillByDefault([this](uint32_t index, char* buffer, uint32_t selector) {
                 Log("string " + std::to_string(index) + " " + std::to_string(selector));
                 const FakeDevice& device = devices.at(index);
-                const std::string& text = selector == ProductString::kVendorId    ? device.vendorId
-                                          : selector == ProductString::kProductId ? device.productId
-                                                                                  : device.description;
+                const std::string& text = selector == ProductString::kVendorId       ? device.vendorId
+                                          : selector == ProductString::kProductId    ? device.productId
+                                          : selector == ProductString::kSerialNumber ? device.serialNumber
+                                                                                     : device.description;
                 std::snprintf(buffer, kProductStringSize, "%s", text.c_str());
                 return selector == device.failingSelector ? BridgeResult::kDeviceIoFailed
                                                           : BridgeResult::kSuccess;
