@@ -209,8 +209,8 @@ void CDIZUravavedVKX260Dlg::ToggleConnection() {
     }
 }
 
-bool CDIZUravavedVKX260Dlg::ConnectPort() {
-    if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
+bool CDIZUravavedVKX260Dlg::ConnectPort(const char* serialNumber) {
+    if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs, serialNumber)) {
         return false;
     }
     ShowConnectedState();
@@ -226,6 +226,7 @@ bool CDIZUravavedVKX260Dlg::ConnectPort() {
 
 void CDIZUravavedVKX260Dlg::HandleLostConnection() {
     StopPolling();
+    m_lostBridge = m_port.SerialNumber();
     m_port.Close();
     ShowDisconnectedState();
     WaitForBridge();
@@ -277,7 +278,8 @@ void CDIZUravavedVKX260Dlg::OnBridgeArrived() {
 
 void CDIZUravavedVKX260Dlg::TryBridge() {
     // A bridge that cannot be opened (busy, no permission) leaves the window waiting, without a box.
-    if (!ConnectPort()) {
+    // Only the lost one is taken: another stopwatch's would join its times to this list.
+    if (!ConnectPort(m_lostBridge.c_str())) {
         return;
     }
     StopWaitingForBridge();

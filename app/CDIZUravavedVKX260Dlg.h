@@ -88,10 +88,12 @@ private:
     void ShowDisconnectedState();
     void ShowConnectionError();
     void HandleLostConnection();
-    // Opens the stopwatch's bridge and polls it, as the connect button does; false when it cannot
-    // be opened, and then the window is left as it was.
-    bool ConnectPort();
-    // After an unplug, until the operator connects: a bridge plugged in again is connected by itself.
+    // Opens the stopwatch's bridge and polls it, as the connect button does: the first one, or the one
+    // with the serial number given. False when it cannot be opened, and then the window is left as
+    // it was.
+    bool ConnectPort(const char* serialNumber = nullptr);
+    // After an unplug, until the operator connects: the bridge that was lost, plugged in again, is
+    // connected by itself. Another stopwatch's bridge is left to the operator.
     void WaitForBridge();
     void StopWaitingForBridge();
     void OnBridgeArrived();
@@ -117,6 +119,8 @@ private:
     Journal m_journal;
     bool m_journalFailureReported = false;
     BridgeDriver& m_driver;
+    // The serial number of the bridge that an unplug took away.
+    std::string m_lostBridge;
     std::unique_ptr<ArrivalWatch> m_arrivalWatch;
     QSocketNotifier* m_arrivalNotifier = nullptr;
     QTimer* m_bridgeRetry = nullptr;

@@ -259,6 +259,47 @@ TEST_F(MainDialogTest, BridgePluggedInAfterAnUnplugConnectsByItselfAndClosesTheB
     EXPECT_EQ(Rows(), (std::vector<Row>{{"001", "Stopp", "00:00:09:000"}}));
 }
 
+TEST_F(MainDialogTest, AfterAnUnplugOnlyTheLostBridgeConnectsByItself) {
+    // Two stopwatches on one PC: the bridge that this window lost and another lane's, same IDs.
+    const FakeBridgeDriver::Device lost = driver.devices[0];
+    FakeBridgeDriver::Device other = lost;
+    other.serialNumber = "0002";
+    struct Case {
+        const char* name;
+        std::vector<FakeBridgeDriver::Device> pluggedIn;
+        bool operatorConnects;
+        int connected;  // index of the bridge connected, -1 for none
+    };
+    const Case cases[] = {
+        {"the lost bridge comes back behind another one", {other, lost}, false, 1},
+        {"only another stopwatch is plugged in", {other}, false, -1},
+        {"the operator's own connect takes the first", {other, lost}, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (dialog->IsPolling()) {
+            Connect();
+        }
+        driver.Reset();
+        Connect();
+        driver.Unplug();
+        Tick();
+        driver.Reset();
+        driver.devices = c.pluggedIn;
+        const int listed = driver.listCalls;
+        if (c.operatorConnects) {
+            Connect();
+        } else {
+            // The window has looked at the bridges once the arrival made it list them.
+            ASSERT_TRUE(driver.RaiseArrival());
+            ASSERT_TRUE(WaitUntil([&] { return driver.listCalls > listed; }));
+        }
+        EXPECT_EQ(driver.IsDeviceOpen() ? driver.openedIndex : -1, c.connected);
+        EXPECT_EQ(dialog->IsPolling(), c.connected >= 0);
+        EXPECT_EQ(driver.IsWatching(), c.connected < 0);
+    }
+}
+
 TEST_F(MainDialogTest, ReconnectingKeepsRowsAndNumbering) {
     Connect();
     driver.Deliver(EventFrame(1, 0, 0, 1, 0));

@@ -24,7 +24,7 @@ private:
     char m_report = 0;
 };
 
-FakeBridgeDriver::FakeBridgeDriver() : devices{{"5f3a", "b7c4", "VKX260 Stopwatch"}} {}
+FakeBridgeDriver::FakeBridgeDriver() : devices{{"5f3a", "b7c4", "VKX260 Stopwatch", "0001"}} {}
 
 void FakeBridgeDriver::Reset() {
     devices = FakeBridgeDriver().devices;
@@ -33,7 +33,8 @@ void FakeBridgeDriver::Reset() {
     m_queue.clear();
     m_open = false;
     m_unplugged = false;
-    readCalls = flushCalls = openCalls = 0;
+    readCalls = flushCalls = openCalls = listCalls = 0;
+    openedIndex = -1;
 }
 
 void FakeBridgeDriver::Deliver(const std::vector<uint8_t>& bytes) {
@@ -47,6 +48,7 @@ void FakeBridgeDriver::Unplug() {
 }
 
 uint32_t FakeBridgeDriver::GetNumDevices(uint32_t& count) {
+    ++listCalls;
     count = static_cast<uint32_t>(devices.size());
     return BridgeResult::kSuccess;
 }
@@ -56,9 +58,10 @@ uint32_t FakeBridgeDriver::GetProductString(uint32_t index, char* buffer256, uin
         return BridgeResult::kDeviceNotFound;
     }
     const Device& device = devices[index];
-    const std::string& text = selector == ProductString::kVendorId    ? device.vendorId
-                              : selector == ProductString::kProductId ? device.productId
-                                                                      : device.description;
+    const std::string& text = selector == ProductString::kVendorId       ? device.vendorId
+                              : selector == ProductString::kProductId    ? device.productId
+                              : selector == ProductString::kSerialNumber ? device.serialNumber
+                                                                         : device.description;
     std::strncpy(buffer256, text.c_str(), kProductStringSize - 1);
     buffer256[kProductStringSize - 1] = '\0';
     return BridgeResult::kSuccess;
@@ -71,6 +74,7 @@ uint32_t FakeBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
         return BridgeResult::kDeviceNotFound;
     }
     m_open = true;
+    openedIndex = static_cast<int>(index);
     handle = kHandle;
     return BridgeResult::kSuccess;
 }

@@ -15,6 +15,7 @@ public:
         std::string vendorId;
         std::string productId;
         std::string description;
+        std::string serialNumber = {};
     };
 
     // One attached stopwatch, as the window looks for it.
@@ -38,6 +39,9 @@ public:
     int readCalls = 0;
     int flushCalls = 0;
     int openCalls = 0;
+    int listCalls = 0;
+    // The index of the device last opened, -1 before any.
+    int openedIndex = -1;
 
     uint32_t GetNumDevices(uint32_t& count) override;
     uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override;
