@@ -48,17 +48,17 @@ public:
         Clock::time_point end;
     };
 
-    ssize_t Write(int fd, const char* data, std::size_t size) override {
-        const ssize_t written = JournalFiles::Write(fd, data, size);
+    std::ptrdiff_t Write(Handle file, const char* data, std::size_t size) override {
+        const std::ptrdiff_t written = JournalFiles::Write(file, data, size);
         if (written > 0) {
             m_written += static_cast<uint64_t>(written);
         }
         return written;
     }
-    int SyncData(int fd) override {
+    int SyncData(Handle file) override {
         const uint64_t bytesAtStart = m_written;
         std::this_thread::sleep_for(kSyncTime);
-        const int result = JournalFiles::SyncData(fd);
+        const int result = JournalFiles::SyncData(file);
         const std::lock_guard lock(m_mutex);
         m_syncs.push_back({bytesAtStart, Clock::now()});
         return result;

@@ -60,14 +60,15 @@ private:
     bool FileIsCurrent();
     // Writes the whole list to a new file that then replaces the journal at once.
     bool WriteWholeFile();
-    void ReplaceDescriptor(int fd);
+    void ReplaceFile(JournalFiles::Handle file);
     void NoteWritten();
     void SyncLoop();
     void RemoveMark();
 
     std::string m_folder;
+    std::string m_name;
+    std::string m_markName;
     std::string m_path;
-    std::string m_markPath;
     JournalFiles& m_files;
     std::string m_lines;  // header and rows since the last clearing
     int32_t m_rows = 0;
@@ -77,7 +78,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    int m_fd = -1;
+    JournalFiles::Handle m_folderHandle = JournalFiles::kNoHandle;
+    JournalFiles::Handle m_file = JournalFiles::kNoHandle;
     uint64_t m_writes = 0;
     uint64_t m_syncStarted = 0;
     int m_activeSyncs = 0;
@@ -88,9 +90,6 @@ private:
     std::vector<std::thread> m_syncThreads;
 };
 
-// $XDG_STATE_HOME/vkx260, or ~/.local/state/vkx260 when the variable is unset or not absolute.
-std::string JournalFolder();
-
 // The parts of a journal's file name; false for any other name.
 struct JournalName {
     uint64_t startMs = 0;
@@ -98,5 +97,7 @@ struct JournalName {
     uint64_t number = 0;
 };
 bool ParseJournalName(const std::string& name, JournalName& parsed);
-// The mark of the journal at this path.
-std::string SavedMarkPath(const std::string& journalPath);
+// The name of the mark of the journal of this name.
+std::string SavedMarkName(const std::string& journalName);
+// The name under which a journal, or its mark, is written whole before it takes its own name.
+std::string NewFileName(const std::string& name);

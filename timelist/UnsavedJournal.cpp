@@ -1,10 +1,7 @@
 #include "timelist/UnsavedJournal.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -17,10 +14,12 @@ namespace {
 constexpr const char* kLineEnd = "\r\n";
 constexpr int kDatedNameTries = 100;
 
-bool ReadAll(JournalFiles& files, int fd, std::string& bytes) {
+using Handle = JournalFiles::Handle;
+
+bool ReadAll(JournalFiles& files, Handle file, std::string& bytes) {
     char buffer[65536];
     for (;;) {
-        const ssize_t count = files.Read(fd, buffer, sizeof buffer);
+        const std::ptrdiff_t count = files.Read(file, buffer, sizeof buffer);
         if (count < 0) {
             return false;
         }
@@ -31,13 +30,13 @@ bool ReadAll(JournalFiles& files, int fd, std::string& bytes) {
     }
 }
 
-bool ReadFile(JournalFiles& files, const std::string& path, std::string& bytes) {
-    const int fd = files.Open(path, O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) {
+bool ReadFile(JournalFiles& files, Handle folder, const std::string& name, std::string& bytes) {
+    Handle file = JournalFiles::kNoHandle;
+    if (files.OpenForReading(folder, name, file) != 0) {
         return false;
     }
-    const bool read = ReadAll(files, fd, bytes);
-    files.Close(fd);
+    const bool read = ReadAll(files, file, bytes);
+    files.Close(file);
     return read;
 }
 
@@ -81,108 +80,121 @@ std::optional<std::vector<UnsavedJournal::Row>> ParseJournal(const std::string& 
 }
 
 // True when the journal's mark says that all its rows were saved: the same number, the same last line.
-bool IsSaved(JournalFiles& files, const std::string& path, std::size_t rows, const std::string& lastLine) {
+bool IsSaved(JournalFiles& files, Handle folder, const std::string& name, std::size_t rows,
+             const std::string& lastLine) {
     std::string mark;
-    if (!ReadFile(files, SavedMarkPath(path), mark)) {
+    if (!ReadFile(files, folder, SavedMarkName(name), mark)) {
         return false;
     }
     return mark == std::to_string(rows) + '\n' + lastLine;
 }
 
 struct Candidate {
-    JournalName name;
-    std::string path;
+    JournalName parsed;
+    std::string name;
 };
 
 }  // namespace
 
-UnsavedJournal::UnsavedJournal(JournalFiles& files, std::string path, int fd, std::vector<Row> rows)
-    : m_files(files), m_path(std::move(path)), m_fd(fd), m_rows(std::move(rows)) {}
+UnsavedJournal::UnsavedJournal(JournalFiles& files, SharedFolder folder, std::string folderPath,
+                               std::string name, Handle file, std::vector<Row> rows)
+    : m_files(files),
+      m_folder(std::move(folder)),
+      m_folderPath(std::move(folderPath)),
+      m_name(std::move(name)),
+      m_file(file),
+      m_rows(std::move(rows)) {}
 
 UnsavedJournal::~UnsavedJournal() { Release(); }
 
 UnsavedJournal::UnsavedJournal(UnsavedJournal&& other) noexcept
     : m_files(other.m_files),
-      m_path(std::move(other.m_path)),
-      m_fd(std::exchange(other.m_fd, -1)),
+      m_folder(std::move(other.m_folder)),
+      m_folderPath(std::move(other.m_folderPath)),
+      m_name(std::move(other.m_name)),
+      m_file(std::exchange(other.m_file, JournalFiles::kNoHandle)),
       m_rows(std::move(other.m_rows)) {}
 
 void UnsavedJournal::Drop() {
-    m_files.Unlink(m_path);
-    m_files.Unlink(SavedMarkPath(m_path));
+    m_files.Unlink(*m_folder, m_name);
+    m_files.Unlink(*m_folder, SavedMarkName(m_name));
     Release();
 }
 
 bool UnsavedJournal::KeepAsPlainFile(std::string& keptPath) {
-    std::time_t modified = 0;
-    std::tm local{};
-    char stamp[32];
-    if (m_fd < 0 || m_files.ModificationTime(m_fd, modified) != 0 ||
-        ::localtime_r(&modified, &local) == nullptr ||
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local) == 0) {
+    std::string stamp;
+    if (m_file == JournalFiles::kNoHandle || m_files.ModificationStamp(m_file, stamp) != 0) {
         return false;
     }
-    const std::string folder = m_path.substr(0, m_path.rfind('/') + 1);
     for (int attempt = 1; attempt <= kDatedNameTries; ++attempt) {
         // A second file of the same second gets "-2", and so on; an existing file is never replaced.
-        const std::string candidate = folder + "vkx260-" + stamp +
-                                      (attempt == 1 ? std::string() : '-' + std::to_string(attempt)) + ".csv";
-        const int linked = m_files.Link(m_path, candidate);
+        const std::string candidate =
+            "vkx260-" + stamp + (attempt == 1 ? std::string() : '-' + std::to_string(attempt)) + ".csv";
+        const int linked = m_files.Link(*m_folder, m_name, candidate);
         if (linked == -EEXIST) {
             continue;
         }
         if (linked != 0) {
             return false;
         }
+        keptPath = m_files.PathOf(m_folderPath, candidate);
         Drop();
-        keptPath = candidate;
         return true;
     }
     return false;
 }
 
 void UnsavedJournal::Release() {
-    if (m_fd >= 0) {
-        m_files.Close(m_fd);
-        m_fd = -1;
+    if (m_file != JournalFiles::kNoHandle) {
+        m_files.Close(m_file);
+        m_file = JournalFiles::kNoHandle;
     }
 }
 
-std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folder, JournalFiles& files) {
+std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folderPath, JournalFiles& files) {
     std::vector<UnsavedJournal> found;
+    Handle opened = JournalFiles::kNoHandle;
+    if (files.OpenFolder(folderPath, false, opened) != 0) {
+        return found;
+    }
+    const UnsavedJournal::SharedFolder folder(new Handle(opened), [&files](const Handle* handle) {
+        files.Close(*handle);
+        delete handle;
+    });
     std::vector<std::string> names;
-    if (folder.empty() || files.ListDirectory(folder, names) != 0) {
+    if (files.List(*folder, names) != 0) {
         return found;
     }
     std::vector<Candidate> candidates;
     for (const std::string& name : names) {
         JournalName parsed;
         if (ParseJournalName(name, parsed)) {
-            candidates.push_back({parsed, folder + '/' + name});
+            candidates.push_back({parsed, name});
         }
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-        return std::tie(a.name.startMs, a.name.processId, a.name.number) <
-               std::tie(b.name.startMs, b.name.processId, b.name.number);
+        return std::tie(a.parsed.startMs, a.parsed.processId, a.parsed.number) <
+               std::tie(b.parsed.startMs, b.parsed.processId, b.parsed.number);
     });
     for (const Candidate& candidate : candidates) {
-        const int fd = files.Open(candidate.path, O_RDONLY | O_CLOEXEC, 0);
-        if (fd < 0) {
+        Handle file = JournalFiles::kNoHandle;
+        if (files.OpenForReading(*folder, candidate.name, file) != 0) {
             continue;
         }
         std::string bytes;
         std::string lastLine;
         std::optional<std::vector<UnsavedJournal::Row>> rows;
         // A lock that is held means that the journal's program still runs.
-        if (files.Lock(fd) == 0 && ReadAll(files, fd, bytes)) {
+        if (files.Lock(file) == 0 && ReadAll(files, file, bytes)) {
             rows = ParseJournal(bytes, lastLine);
         }
         if (!rows) {
-            files.Close(fd);
+            files.Close(file);
             continue;
         }
-        UnsavedJournal journal(files, candidate.path, fd, std::move(*rows));
-        if (journal.Rows().empty() || IsSaved(files, candidate.path, journal.Rows().size(), lastLine)) {
+        UnsavedJournal journal(files, folder, folderPath, candidate.name, file, std::move(*rows));
+        if (journal.Rows().empty() ||
+            IsSaved(files, *folder, candidate.name, journal.Rows().size(), lastLine)) {
             journal.Drop();
             continue;
         }

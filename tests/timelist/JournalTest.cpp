@@ -17,10 +17,10 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<UnsavedJournal::Row>;
 
-// The real file system, except that opening a file fails while `failing` is set.
+// The real file system, except that creating a file fails while `failing` is set.
 struct SwitchedFiles : JournalFiles {
-    int Open(const std::string& path, int flags, mode_t mode) override {
-        return failing ? -EACCES : JournalFiles::Open(path, flags, mode);
+    int CreateNew(Handle folder, const std::string& name, Handle& file) override {
+        return failing ? -EACCES : JournalFiles::CreateNew(folder, name, file);
     }
     bool failing = false;
 };
