@@ -152,12 +152,13 @@ void Journal::MarkSaved() {
 }
 
 void Journal::Remove() {
-    ReplaceFile(JournalFiles::kNoHandle);
-    m_current = false;
+    // The names go while the lock is still held, so that no scan finds the file free in between.
     if (m_folderHandle != JournalFiles::kNoHandle) {
         m_files.Unlink(m_folderHandle, m_name);
     }
     RemoveMark();
+    ReplaceFile(JournalFiles::kNoHandle);
+    m_current = false;
 }
 
 bool Journal::FileIsCurrent() {

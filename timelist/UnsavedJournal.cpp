@@ -184,8 +184,11 @@ std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folderPath, J
         std::string bytes;
         std::string lastLine;
         std::optional<std::vector<UnsavedJournal::Row>> rows;
-        // A lock that is held means that the journal's program still runs.
-        if (files.Lock(file) == 0 && ReadAll(files, file, bytes)) {
+        // A lock that is held means that the journal's program still runs. A lock won on a file that
+        // lost its name since it was opened is that of a file that the program replaced or removed:
+        // its journal is the one under the name now.
+        if (files.Lock(file) == 0 && files.IsNamed(*folder, candidate.name, file) == 0 &&
+            ReadAll(files, file, bytes)) {
             rows = ParseJournal(bytes, lastLine);
         }
         if (!rows) {
