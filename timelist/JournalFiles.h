@@ -9,7 +9,8 @@
 // every platform fills it with its own calls. Files and folders are small opaque handles. Every
 // operation returns 0 (or a byte count) on success and a negative error number of <cerrno> on
 // failure, so that no result hides in a global: -EEXIST for a name that is taken, -EWOULDBLOCK for a
-// lock that another open file holds, -ENOENT for a name that no longer names the open file.
+// lock that another open file holds, -ENOENT for a name that no longer names the open file, -EPERM
+// for a folder that is not the user's own.
 // System() is the platform's real file system; a test or a benchmark derives from it to make one
 // operation fail or stall.
 class JournalFiles {
@@ -20,11 +21,16 @@ public:
     virtual ~JournalFiles() = default;
 
     // Opens the program's state folder; with `create`, makes it and whatever is missing above it.
+    // Only a folder of the user's own, never through a link, made private if it was not: -EPERM for
+    // a folder of someone else's. Every file below is reached through this handle.
     virtual int OpenFolder(const std::string& path, bool create, Handle& folder);
     // The names in the folder, "." and ".." left out.
     virtual int List(Handle folder, std::vector<std::string>& names);
-    // Creates a file for appending that only this user may read; -EEXIST when the name is taken.
+    // Creates a file for appending that only this user may read; -EEXIST when the name is taken,
+    // even by a link.
     virtual int CreateNew(Handle folder, const std::string& name, Handle& file);
+    // Opens a plain file, never through a link and never waiting for a writer; -EINVAL for
+    // anything else under the name (a FIFO, a device, a folder).
     virtual int OpenForReading(Handle folder, const std::string& name, Handle& file);
     virtual std::ptrdiff_t Read(Handle file, char* buffer, std::size_t size);
     virtual std::ptrdiff_t Write(Handle file, const char* data, std::size_t size);

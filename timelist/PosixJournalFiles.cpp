@@ -64,9 +64,23 @@ int JournalFiles::OpenFolder(const std::string& path, bool create, Handle& folde
     if (path.empty() || (create && !MakeFolders(path))) {
         return -ENOENT;
     }
-    const int fd = Restarted([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+    const int fd =
+        Restarted([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
     if (fd < 0) {
         return fd;
+    }
+    // Another user's folder is never written into: its owner could swap or read every file in it.
+    // The user's own is made private again if something opened it to others.
+    struct stat status {};
+    int result = ::fstat(fd, &status) < 0 ? -errno : 0;
+    if (result == 0 && status.st_uid != ::geteuid()) {
+        result = -EPERM;
+    } else if (result == 0 && (status.st_mode & 077) != 0) {
+        result = Checked(::fchmod(fd, kFolderMode));
+    }
+    if (result != 0) {
+        ::close(fd);
+        return result;
     }
     folder = fd;
     return 0;
@@ -97,11 +111,24 @@ int JournalFiles::List(Handle folder, std::vector<std::string>& names) {
 }
 
 int JournalFiles::CreateNew(Handle folder, const std::string& name, Handle& file) {
-    return OpenIn(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, file);
+    return OpenIn(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND | O_CLOEXEC, file);
 }
 
 int JournalFiles::OpenForReading(Handle folder, const std::string& name, Handle& file) {
-    return OpenIn(folder, name, O_RDONLY | O_CLOEXEC, file);
+    // Without following a link and without waiting, so that a FIFO or a device under a journal's
+    // name can neither hang the start nor feed it without end; then only a plain file is taken.
+    Handle opened = kNoHandle;
+    const int result = OpenIn(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, opened);
+    if (result != 0) {
+        return result;
+    }
+    struct stat status {};
+    if (::fstat(Descriptor(opened), &status) < 0 || !S_ISREG(status.st_mode)) {
+        ::close(Descriptor(opened));
+        return -EINVAL;
+    }
+    file = opened;
+    return 0;
 }
 
 std::ptrdiff_t JournalFiles::Read(Handle file, char* buffer, std::size_t size) {

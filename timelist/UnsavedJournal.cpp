@@ -13,6 +13,9 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 constexpr int kDatedNameTries = 100;
+// A journal is read up to this size: 100,000 rows take about 2.4 MB, so only a file that no list
+// ever wrote is longer, and it is left alone.
+constexpr std::size_t kMaxJournalBytes = std::size_t{64} << 20;
 
 using Handle = JournalFiles::Handle;
 
@@ -27,6 +30,9 @@ bool ReadAll(JournalFiles& files, Handle file, std::string& bytes) {
             return true;
         }
         bytes.append(buffer, static_cast<std::size_t>(count));
+        if (bytes.size() > kMaxJournalBytes) {
+            return false;
+        }
     }
 }
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "timelist/Journal.h"
 #include "timelist/UnsavedJournal.h"
@@ -31,11 +33,17 @@ struct HookedFiles : JournalFiles {
     std::function<void()> afterClose = [] {};
 };
 
+std::string Contents(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
 TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
     char name[] = "/tmp/vkx-journal-files-XXXXXX";
     ASSERT_NE(::mkdtemp(name), nullptr);
     const fs::path root = name;
     const fs::path folder = root / "vkx260";
+    const fs::path outside = root / "precious.csv";
     HookedFiles files;
     struct Case {
         const char* name;
@@ -45,6 +53,26 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
         std::function<void(const fs::path& left)> check = [](const fs::path&) {};
     };
     const Case cases[] = {
+        {"a FIFO and a link to an endless device under journals' names",
+         [&](const fs::path&, const Journal&) {
+             fs::create_symlink("/dev/zero", folder / "vkx260-journal-1-1-1.csv");
+             return ::mkfifo((folder / "vkx260-journal-1-1-2.csv").c_str(), 0600) == 0;
+         },
+         true, 1},
+        {"a journal longer than any list",
+         [](const fs::path& left, const Journal&) {
+             return fs::resize_file(left, std::uintmax_t{1} << 30), true;
+         },
+         true, 0, [](const fs::path& left) { EXPECT_TRUE(fs::exists(left)) << "a stranger was removed"; }},
+        {"links at the names of the new files",
+         [&](const fs::path&, const Journal& writer) {
+             std::ofstream(outside) << "precious";
+             const fs::path journal = writer.Path();
+             fs::create_symlink(outside, NewFileName(journal.string()));
+             fs::create_symlink(outside, NewFileName((folder / SavedMarkName(journal.filename())).string()));
+             return true;
+         },
+         true, 1, [&](const fs::path&) { EXPECT_EQ(Contents(outside), "precious"); }},
         {"replaced by its program after the scan opened it",
          [&](const fs::path& left, const Journal&) {
              files.afterOpen = [&, left] {
@@ -56,6 +84,15 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
          [](const fs::path& left) {
              EXPECT_TRUE(fs::exists(left)) << "a running program's journal was moved";
          }},
+        {"the user's own folder open to others",
+         [&](const fs::path&, const Journal&) { return fs::permissions(folder, fs::perms::all), true; }, true,
+         1, [&](const fs::path&) { EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all); }},
+        {"someone else's folder open to all",
+         [&](const fs::path&, const Journal&) {
+             fs::permissions(folder, fs::perms::all);
+             return ::chown(folder.c_str(), 65534, 65534) == 0 && ::geteuid() != 65534;
+         },
+         false, 0, [&](const fs::path&) { EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,7 +106,7 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
         Journal writer(folder.string(), files);
         if (!c.prepare(left, writer)) {
             fs::remove_all(root);
-            GTEST_SKIP() << "the case cannot be set up here";
+            GTEST_SKIP() << "the folder cannot be given to another user here";
         }
         EXPECT_EQ(writer.Append("001", "Lap", "00:00:02:000"), c.appended);
         writer.MarkSaved();
