@@ -1,5 +1,6 @@
 #include "timelist/Journal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -102,8 +103,11 @@ Journal::~Journal() {
     for (std::thread& thread : m_syncThreads) {
         thread.join();
     }
-    if (m_file != JournalFiles::kNoHandle) {
-        m_files.Close(m_file);
+    m_retired.push_back(m_file);
+    for (const Handle file : m_retired) {
+        if (file != JournalFiles::kNoHandle) {
+            m_files.Close(file);
+        }
     }
     if (m_folderHandle != JournalFiles::kNoHandle) {
         m_files.Close(m_folderHandle);
@@ -115,13 +119,14 @@ bool Journal::Append(const std::string& index, const std::string& event, const s
     m_lines += line;
     ++m_rows;
     m_lastLine = line;
-    if (FileIsCurrent() && WriteAll(m_files, m_file, line)) {
+    const bool syncFailed = TakeSyncFailure();
+    if (m_current && WriteAll(m_files, m_file, line)) {
         NoteWritten();
         return true;
     }
     // A line cut off by a failed write stays at the file's end until the whole list replaces it.
     m_current = false;
-    return WriteWholeFile();
+    return WriteWholeFile() && !syncFailed;
 }
 
 bool Journal::Clear() {
@@ -133,12 +138,13 @@ bool Journal::Clear() {
         // No file yet, or none could be made: no row is on disk.
         return true;
     }
-    if (FileIsCurrent() && m_files.Truncate(m_file, m_lines.size()) == 0) {
+    const bool syncFailed = TakeSyncFailure();
+    if (m_current && m_files.Truncate(m_file, m_lines.size()) == 0) {
         NoteWritten();
         return true;
     }
     m_current = false;
-    return WriteWholeFile();
+    return WriteWholeFile() && !syncFailed;
 }
 
 void Journal::MarkSaved() {
@@ -161,12 +167,14 @@ void Journal::Remove() {
     m_current = false;
 }
 
-bool Journal::FileIsCurrent() {
-    // A sync thread found the file gone or failing: what it holds can no longer be trusted.
-    if (m_syncFailed.exchange(false)) {
-        m_current = false;
+bool Journal::TakeSyncFailure() {
+    // A sync thread found the file gone or failing: what it holds can no longer be trusted, and the
+    // whole list goes to a new file once, as after a failed write.
+    if (!m_syncFailed.exchange(false)) {
+        return false;
     }
-    return m_current;
+    m_current = false;
+    return true;
 }
 
 bool Journal::WriteWholeFile() {
@@ -199,16 +207,34 @@ bool Journal::WriteWholeFile() {
 void Journal::ReplaceFile(Handle file) {
     Handle previous;
     {
-        // Waits for a sync of the old file to end, so that it is never closed under a sync.
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_activeSyncs == 0; });
+        const std::lock_guard lock(m_mutex);
         previous = m_file;
         m_file = file;
         m_folderChanged = file != JournalFiles::kNoHandle;
+        // A file that a sync still works on is closed by the sync thread when it ends, so that the
+        // window's thread never waits for the disk and no handle is closed under a sync.
+        if (previous != JournalFiles::kNoHandle &&
+            std::find(m_syncing.begin(), m_syncing.end(), previous) != m_syncing.end()) {
+            m_retired.push_back(previous);
+            return;
+        }
     }
     if (previous != JournalFiles::kNoHandle) {
         m_files.Close(previous);
     }
+}
+
+std::vector<Handle> Journal::TakeUnusedRetired() {
+    std::vector<Handle> unused;
+    for (auto it = m_retired.begin(); it != m_retired.end();) {
+        if (std::find(m_syncing.begin(), m_syncing.end(), *it) == m_syncing.end()) {
+            unused.push_back(*it);
+            it = m_retired.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return unused;
 }
 
 void Journal::NoteWritten() {
@@ -240,7 +266,7 @@ void Journal::SyncLoop() {
         const Handle file = m_file;
         const Handle folder = m_folderHandle;
         const bool folderChanged = std::exchange(m_folderChanged, false);
-        ++m_activeSyncs;
+        m_syncing.push_back(file);
         lock.unlock();
         bool kept = file == JournalFiles::kNoHandle ||
                     (m_files.SyncData(file) == 0 && m_files.IsNamed(folder, m_name, file) == 0);
@@ -249,11 +275,16 @@ void Journal::SyncLoop() {
             kept = m_files.SyncFolder(folder) == 0;
         }
         lock.lock();
-        --m_activeSyncs;
+        m_syncing.erase(std::find(m_syncing.begin(), m_syncing.end(), file));
         if (!kept && file == m_file) {
             m_syncFailed = true;
         }
-        m_idle.notify_all();
+        const std::vector<Handle> unused = TakeUnusedRetired();
+        lock.unlock();
+        for (const Handle retired : unused) {
+            m_files.Close(retired);
+        }
+        lock.lock();
     }
 }
 

@@ -42,7 +42,8 @@ public:
     Journal& operator=(const Journal&) = delete;
 
     // Writes the row's line as a save writes it, before returning. False when the file could not be
-    // written: the row is kept, and a later call writes the whole list again once writing works.
+    // written, or a sync of earlier rows failed: the row is kept, and the whole list is written to a
+    // new file, once per failure, until writing works again.
     bool Append(const std::string& index, const std::string& event, const std::string& time);
     // The list was emptied: the file keeps its header line only, and the mark goes.
     bool Clear();
@@ -56,11 +57,13 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
-    // True when the file is known to hold every line so far.
-    bool FileIsCurrent();
+    // True, once, after a sync failed on the current file.
+    bool TakeSyncFailure();
     // Writes the whole list to a new file that then replaces the journal at once.
     bool WriteWholeFile();
     void ReplaceFile(JournalFiles::Handle file);
+    // The replaced files that no sync works on any more; called with the mutex held.
+    std::vector<JournalFiles::Handle> TakeUnusedRetired();
     void NoteWritten();
     void SyncLoop();
     void RemoveMark();
@@ -77,12 +80,12 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::condition_variable m_idle;
     JournalFiles::Handle m_folderHandle = JournalFiles::kNoHandle;
     JournalFiles::Handle m_file = JournalFiles::kNoHandle;
     uint64_t m_writes = 0;
     uint64_t m_syncStarted = 0;
-    int m_activeSyncs = 0;
+    std::vector<JournalFiles::Handle> m_syncing;  // the file of each sync under way
+    std::vector<JournalFiles::Handle> m_retired;  // replaced files that a sync still works on
     std::chrono::steady_clock::time_point m_lastSyncStart;
     bool m_folderChanged = false;
     bool m_stop = false;

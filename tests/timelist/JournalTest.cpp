@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <mutex>
 
 #include "timelist/CellText.h"
 #include "timelist/CsvFormat.h"
@@ -17,12 +20,30 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<UnsavedJournal::Row>;
 
-// The real file system, except that creating a file fails while `failing` is set.
+// The real file system, except that creating a file fails while `failing` is set, and the first
+// `failingSyncs` syncs fail. It counts the files created and the syncs that ended.
 struct SwitchedFiles : JournalFiles {
     int CreateNew(Handle folder, const std::string& name, Handle& file) override {
+        ++created;
         return failing ? -EACCES : JournalFiles::CreateNew(folder, name, file);
     }
+    int SyncData(Handle file) override {
+        const int result = failingSyncs > 0 ? (--failingSyncs, -EIO) : JournalFiles::SyncData(file);
+        const std::lock_guard lock(mutex);
+        ++synced;
+        syncEnded.notify_all();
+        return result;
+    }
+    void WaitForSyncs(int count) {
+        std::unique_lock lock(mutex);
+        syncEnded.wait(lock, [&] { return synced >= count; });
+    }
     bool failing = false;
+    std::atomic<int> failingSyncs{0};
+    int created = 0;
+    std::mutex mutex;
+    std::condition_variable syncEnded;
+    int synced = 0;
 };
 
 std::string Contents(const fs::path& path) {
@@ -133,6 +154,22 @@ TEST_F(JournalTest, FolderThatCannotBeWrittenFailsUntilItCanAndThenHoldsEveryRow
     journal.Remove();
     EXPECT_EQ(Entries(), 0);
     EXPECT_TRUE(FindUnsavedJournals((root / "unreadable").string()).empty());
+}
+
+TEST_F(JournalTest, SyncThatFailsIsToldOnceAndCaughtUpWithOneRewrite) {
+    const Rows rows = ListRows(4);
+    files.failingSyncs = 1;
+    Journal journal(folder, files);
+    int told = 0;
+    for (int i = 0; i < 4; ++i) {
+        // The failure reaches the window with the row after the sync, or the one after that.
+        told += !journal.Append(rows[i].index, rows[i].event, rows[i].time);
+        files.WaitForSyncs(i + 1);
+    }
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(files.created, 2) << "not one rewrite for the one failure";
+    EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
+    journal.Remove();
 }
 
 }  // namespace
