@@ -133,7 +133,13 @@ bool Journal::Clear() {
     m_lines = CsvHeaderLine();
     m_rows = 0;
     m_lastLine.clear();
+    // The rows go before their mark, so that a crash in between never offers rows that were saved.
+    const bool cleared = ClearFile();
     RemoveMark();
+    return cleared;
+}
+
+bool Journal::ClearFile() {
     if (m_file == JournalFiles::kNoHandle) {
         // No file yet, or none could be made: no row is on disk.
         return true;
@@ -145,6 +151,13 @@ bool Journal::Clear() {
     }
     m_current = false;
     return WriteWholeFile() && !syncFailed;
+}
+
+void Journal::DropOnceSynced(UnsavedJournal old) {
+    const std::lock_guard lock(m_mutex);
+    // Its rows are in the lines written so far, or, after a failed write, in the whole list that
+    // the next write puts into a new file.
+    m_superseded.push_back({std::move(old), m_current ? m_writes : m_writes + 1});
 }
 
 void Journal::MarkSaved() {
@@ -163,6 +176,15 @@ void Journal::Remove() {
         m_files.Unlink(m_folderHandle, m_name);
     }
     RemoveMark();
+    // At a normal end the operator has had the list, restored rows and all, to save.
+    std::vector<Superseded> superseded;
+    {
+        const std::lock_guard lock(m_mutex);
+        superseded.swap(m_superseded);
+    }
+    for (Superseded& old : superseded) {
+        old.journal.Drop();
+    }
     ReplaceFile(JournalFiles::kNoHandle);
     m_current = false;
 }
@@ -211,6 +233,7 @@ void Journal::ReplaceFile(Handle file) {
         previous = m_file;
         m_file = file;
         m_folderChanged = file != JournalFiles::kNoHandle;
+        m_nameStable = false;
         // A file that a sync still works on is closed by the sync thread when it ends, so that the
         // window's thread never waits for the disk and no handle is closed under a sync.
         if (previous != JournalFiles::kNoHandle &&
@@ -262,7 +285,7 @@ void Journal::SyncLoop() {
             continue;
         }
         m_lastSyncStart = std::chrono::steady_clock::now();
-        m_syncStarted = m_writes;
+        const uint64_t covered = m_syncStarted = m_writes;
         const Handle file = m_file;
         const Handle folder = m_folderHandle;
         const bool folderChanged = std::exchange(m_folderChanged, false);
@@ -279,11 +302,23 @@ void Journal::SyncLoop() {
         if (!kept && file == m_file) {
             m_syncFailed = true;
         }
+        const bool current = kept && file == m_file && file != JournalFiles::kNoHandle;
+        m_nameStable = m_nameStable || (current && folderChanged);
+        std::vector<Superseded> stable;
+        std::vector<Superseded> waiting;
+        for (Superseded& old : m_superseded) {
+            (current && m_nameStable && old.writes <= covered ? stable : waiting).push_back(std::move(old));
+        }
+        m_superseded.swap(waiting);
         const std::vector<Handle> unused = TakeUnusedRetired();
         lock.unlock();
         for (const Handle retired : unused) {
             m_files.Close(retired);
         }
+        for (Superseded& old : stable) {
+            old.journal.Drop();
+        }
+        stable.clear();
         lock.lock();
     }
 }

@@ -92,6 +92,7 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
         std::function<void(Journal&)> beforeCrash;
         std::string appended;  // bytes that a power cut left at the end
         int offered;           // rows offered; 0 for no offer
+        int rewriteRows = -1;  // rows of a rewrite's new file that a crash left beside it
     };
     const Case cases[] = {
         {"rows up to the four-digit numbering", 1001, {}, "", 1001},
@@ -102,6 +103,8 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
         {"cleared after the save", 3,
          [](Journal& j) { j.MarkSaved(), j.Clear(), j.Append("001", "Start", "01:02:03:000"); }, "", 1},
         {"cleared", 3, [](Journal& j) { j.Clear(); }, "", 0},
+        {"a rewrite cut short, holding more rows", 3, {}, "", 4, 4},
+        {"a rewrite's leftover, holding fewer rows", 3, {}, "", 3, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,6 +122,9 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
             path = journal.Path();
             EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
             std::ofstream(path, std::ios::binary | std::ios::app) << c.appended;
+            if (c.rewriteRows >= 0) {
+                std::ofstream(NewFileName(path), std::ios::binary) << SavedBytes(ListRows(c.rewriteRows));
+            }
             EXPECT_TRUE(FindUnsavedJournals(folder).empty()) << "a running program's journal is offered";
         }
         EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
