@@ -3,12 +3,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <mutex>
 
 #include "timelist/CellText.h"
 #include "timelist/CsvFormat.h"
@@ -29,21 +27,19 @@ struct SwitchedFiles : JournalFiles {
     }
     int SyncData(Handle file) override {
         const int result = failingSyncs > 0 ? (--failingSyncs, -EIO) : JournalFiles::SyncData(file);
-        const std::lock_guard lock(mutex);
         ++synced;
-        syncEnded.notify_all();
+        synced.notify_all();
         return result;
     }
     void WaitForSyncs(int count) {
-        std::unique_lock lock(mutex);
-        syncEnded.wait(lock, [&] { return synced >= count; });
+        for (int seen = synced; seen < count; seen = synced) {
+            synced.wait(seen);
+        }
     }
     bool failing = false;
     std::atomic<int> failingSyncs{0};
     int created = 0;
-    std::mutex mutex;
-    std::condition_variable syncEnded;
-    int synced = 0;
+    std::atomic<int> synced{0};
 };
 
 std::string Contents(const fs::path& path) {

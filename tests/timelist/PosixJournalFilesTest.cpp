@@ -33,11 +33,6 @@ struct HookedFiles : JournalFiles {
     std::function<void()> afterClose = [] {};
 };
 
-std::string Contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
 TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
     char name[] = "/tmp/vkx-journal-files-XXXXXX";
     ASSERT_NE(::mkdtemp(name), nullptr);
@@ -72,7 +67,7 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
              fs::create_symlink(outside, NewFileName((folder / SavedMarkName(journal.filename())).string()));
              return true;
          },
-         true, 1, [&](const fs::path&) { EXPECT_EQ(Contents(outside), "precious"); }},
+         true, 1, [&](const fs::path&) { EXPECT_EQ(fs::file_size(outside), 8u); }},
         {"replaced by its program after the scan opened it",
          [&](const fs::path& left, const Journal&) {
              files.afterOpen = [&, left] {
