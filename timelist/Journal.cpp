@@ -213,6 +213,10 @@ bool Journal::WriteWholeFile() {
     if (CreateReplacingLeftover(m_files, m_folderHandle, temporary, file) != 0) {
         return false;
     }
+    {
+        const std::lock_guard lock(m_mutex);
+        ++m_rewrites;
+    }
     // Locked before it takes the journal's name, so that no other program ever sees it free.
     if (m_files.Lock(file) == 0 && WriteAll(m_files, file, m_lines) &&
         m_files.Rename(m_folderHandle, temporary, m_name) == 0) {
@@ -289,6 +293,7 @@ void Journal::SyncLoop() {
         const Handle file = m_file;
         const Handle folder = m_folderHandle;
         const bool folderChanged = std::exchange(m_folderChanged, false);
+        const uint64_t rewrites = m_rewrites;
         m_syncing.push_back(file);
         lock.unlock();
         bool kept = file == JournalFiles::kNoHandle ||
@@ -299,7 +304,8 @@ void Journal::SyncLoop() {
         }
         lock.lock();
         m_syncing.erase(std::find(m_syncing.begin(), m_syncing.end(), file));
-        if (!kept && file == m_file) {
+        // A rewrite under way takes the file's name before it takes its place: not a failure.
+        if (!kept && file == m_file && rewrites == m_rewrites) {
             m_syncFailed = true;
         }
         const bool current = kept && file == m_file && file != JournalFiles::kNoHandle;

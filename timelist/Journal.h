@@ -93,7 +93,8 @@ private:
     uint64_t m_syncStarted = 0;
     std::vector<JournalFiles::Handle> m_syncing;  // the file of each sync under way
     std::vector<JournalFiles::Handle> m_retired;  // replaced files that a sync still works on
-    bool m_nameStable = false;                    // the current file's name is on stable storage
+    uint64_t m_rewrites = 0;
+    bool m_nameStable = false;  // the current file's name is on stable storage
     struct Superseded {
         UnsavedJournal journal;
         uint64_t writes;  // the number of writes that hold its rows

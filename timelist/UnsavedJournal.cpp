@@ -157,9 +157,11 @@ bool SettleRewrite(JournalFiles& files, Handle folder, const std::string& name, 
         return false;
     }
     const bool more = outcome == Outcome::Taken && rewrite.rows.size() > journal.rows.size();
+    // An empty new file beside no journal may be one that a starting program has not locked yet.
+    const bool leftover = outcome == Outcome::Taken || journal.file != JournalFiles::kNoHandle;
     if (more && files.Rename(folder, newName, name) == 0) {
         std::swap(journal, rewrite);
-    } else if (!more) {
+    } else if (!more && leftover) {
         files.Unlink(folder, newName);
     }
     if (rewrite.file != JournalFiles::kNoHandle) {
