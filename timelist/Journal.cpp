@@ -231,24 +231,15 @@ bool Journal::WriteWholeFile() {
 }
 
 void Journal::ReplaceFile(Handle file) {
-    Handle previous;
-    {
-        const std::lock_guard lock(m_mutex);
-        previous = m_file;
-        m_file = file;
-        m_folderChanged = file != JournalFiles::kNoHandle;
-        m_nameStable = false;
-        // A file that a sync still works on is closed by the sync thread when it ends, so that the
-        // window's thread never waits for the disk and no handle is closed under a sync.
-        if (previous != JournalFiles::kNoHandle &&
-            std::find(m_syncing.begin(), m_syncing.end(), previous) != m_syncing.end()) {
-            m_retired.push_back(previous);
-            return;
-        }
+    const std::lock_guard lock(m_mutex);
+    // A sync thread closes the replaced file once no sync works on it: closing the last handle of a
+    // removed file frees it on the disk, which takes milliseconds that the window never waits for.
+    if (m_file != JournalFiles::kNoHandle) {
+        m_retired.push_back(m_file);
     }
-    if (previous != JournalFiles::kNoHandle) {
-        m_files.Close(previous);
-    }
+    m_file = file;
+    m_folderChanged = file != JournalFiles::kNoHandle;
+    m_nameStable = false;
 }
 
 std::vector<Handle> Journal::TakeUnusedRetired() {

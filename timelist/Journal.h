@@ -92,7 +92,7 @@ private:
     uint64_t m_writes = 0;
     uint64_t m_syncStarted = 0;
     std::vector<JournalFiles::Handle> m_syncing;  // the file of each sync under way
-    std::vector<JournalFiles::Handle> m_retired;  // replaced files that a sync still works on
+    std::vector<JournalFiles::Handle> m_retired;  // replaced files, not closed yet
     uint64_t m_rewrites = 0;
     bool m_nameStable = false;  // the current file's name is on stable storage
     struct Superseded {

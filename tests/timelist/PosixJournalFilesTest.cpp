@@ -91,6 +91,7 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        files.afterClose = [] {};
         fs::remove_all(folder);
         fs::path left;
         {
@@ -108,9 +109,10 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
         EXPECT_EQ(FindUnsavedJournals(folder.string(), files).size(), c.offered);
         c.check(left);
         // Its lock goes with the close: a scan could take a journal that still has its name then.
-        files.afterClose = [&] { EXPECT_FALSE(fs::exists(writer.Path())) << "closed before it was removed"; };
+        files.afterClose = [path = writer.Path()] {
+            EXPECT_FALSE(fs::exists(path)) << "closed before it was removed";
+        };
         writer.Remove();
-        files.afterClose = [] {};
     }
     fs::remove_all(root);
 }
