@@ -22,6 +22,8 @@ constexpr int kSyncThreads = 4;
 // Syncs start at most this often, so that a fast stream of rows shares them instead of keeping the
 // disk flushing after every row; well within the 100 ms in which a row must be on stable storage.
 constexpr auto kSyncSpacing = std::chrono::milliseconds(10);
+// Rewrites after failed syncs start at most this often.
+constexpr auto kCatchUpSpacing = std::chrono::seconds(1);
 
 std::atomic<uint64_t> journalsOfThisProcess{0};
 
@@ -89,6 +91,7 @@ Journal::Journal(std::string folder, JournalFiles& files)
     m_name = stem + kSuffix;
     m_markName = stem + kMarkSuffix;
     m_path = m_files.PathOf(m_folder, m_name);
+    m_lastCatchUp = std::chrono::steady_clock::now() - kCatchUpSpacing;
     for (int i = 0; i < kSyncThreads; ++i) {
         m_syncThreads.emplace_back([this] { SyncLoop(); });
     }
@@ -122,7 +125,7 @@ bool Journal::Append(const std::string& index, const std::string& event, const s
     const bool syncFailed = TakeSyncFailure();
     if (m_current && WriteAll(m_files, m_file, line)) {
         NoteWritten();
-        return true;
+        return !syncFailed;
     }
     // A line cut off by a failed write stays at the file's end until the whole list replaces it.
     m_current = false;
@@ -147,7 +150,7 @@ bool Journal::ClearFile() {
     const bool syncFailed = TakeSyncFailure();
     if (m_current && m_files.Truncate(m_file, m_lines.size()) == 0) {
         NoteWritten();
-        return true;
+        return !syncFailed;
     }
     m_current = false;
     return WriteWholeFile() && !syncFailed;
@@ -191,11 +194,17 @@ void Journal::Remove() {
 
 bool Journal::TakeSyncFailure() {
     // A sync thread found the file gone or failing: what it holds can no longer be trusted, and the
-    // whole list goes to a new file once, as after a failed write.
-    if (!m_syncFailed.exchange(false)) {
+    // whole list goes to a new file once, as after a failed write. While syncs keep failing, that
+    // waits for the spacing, since every rewrite puts more work on the failing disk.
+    if (!m_syncFailed) {
         return false;
     }
-    m_current = false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastCatchUp >= kCatchUpSpacing) {
+        m_syncFailed = false;
+        m_current = false;
+        m_lastCatchUp = now;
+    }
     return true;
 }
 

@@ -45,7 +45,7 @@ public:
 
     // Writes the row's line as a save writes it, before returning. False when the file could not be
     // written, or a sync of earlier rows failed: the row is kept, and the whole list is written to a
-    // new file, once per failure, until writing works again.
+    // new file, once per failure and at most once a second, until writing works again.
     bool Append(const std::string& index, const std::string& event, const std::string& time);
     // The list was emptied: the file keeps its header line only, and the mark goes.
     bool Clear();
@@ -63,7 +63,7 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
-    // True, once, after a sync failed on the current file.
+    // True while a sync failed on the current file and the whole list was not yet written anew.
     bool TakeSyncFailure();
     bool ClearFile();
     // Writes the whole list to a new file that then replaces the journal at once.
@@ -84,6 +84,7 @@ private:
     int32_t m_rows = 0;
     std::string m_lastLine;
     bool m_current = false;
+    std::chrono::steady_clock::time_point m_lastCatchUp;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
