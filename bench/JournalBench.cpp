@@ -2,13 +2,17 @@
 // whose fdatasync takes 50 ms. Paced rows (one per 10 ms tick, the event loop running between)
 // give the longest tick that appends a row and the time from a row's tick to the end of the first
 // sync that covers its bytes; then 100,000 rows go through the tick as fast as it takes them.
+// Then two failing disks, whose fdatasync fails at once or after 300 ms: the paced rows give the
+// longest tick, and the "Sicherung" box must come up once.
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -30,7 +34,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kSyncTime = std::chrono::milliseconds(50);
+// How the stand-in's fdatasync behaves.
+struct Disk {
+    std::chrono::milliseconds syncTime;
+    bool fails;
+};
+constexpr Disk kSlowDisk{std::chrono::milliseconds(50), false};
+constexpr Disk kFailingDisks[] = {{std::chrono::milliseconds(0), true},
+                                  {std::chrono::milliseconds(300), true}};
 constexpr int kPacedRows = 500;
 constexpr int kTickMs = 10;
 constexpr int kFastRows = 100000;
@@ -39,26 +50,29 @@ constexpr double kStallTargetMs = 15.0;
 constexpr double kStableTargetMs = 100.0;
 constexpr double kAppendTargetS = 2.0;
 
-// The real files, except that each fdatasync first takes 50 ms; it counts the bytes written and
-// notes for each sync how many had been written when it began and when it ended.
+// The real files, except that each fdatasync first takes the disk's time, and then fails on a
+// failing disk; it counts the bytes written and notes for each sync how many had been written when
+// it began and when it ended.
 class SlowSyncFiles : public JournalFiles {
 public:
+    explicit SlowSyncFiles(Disk disk) : m_disk(disk) {}
+
     struct Sync {
         uint64_t bytesAtStart;
         Clock::time_point end;
     };
 
-    ssize_t Write(int fd, const char* data, std::size_t size) override {
-        const ssize_t written = JournalFiles::Write(fd, data, size);
+    std::ptrdiff_t Write(Handle file, const char* data, std::size_t size) override {
+        const std::ptrdiff_t written = JournalFiles::Write(file, data, size);
         if (written > 0) {
             m_written += static_cast<uint64_t>(written);
         }
         return written;
     }
-    int SyncData(int fd) override {
+    int SyncData(Handle file) override {
         const uint64_t bytesAtStart = m_written;
-        std::this_thread::sleep_for(kSyncTime);
-        const int result = JournalFiles::SyncData(fd);
+        std::this_thread::sleep_for(m_disk.syncTime);
+        const int result = m_disk.fails ? -EIO : JournalFiles::SyncData(file);
         const std::lock_guard lock(m_mutex);
         m_syncs.push_back({bytesAtStart, Clock::now()});
         return result;
@@ -78,6 +92,7 @@ public:
     }
 
 private:
+    const Disk m_disk;
     std::atomic<uint64_t> m_written{0};
     std::mutex m_mutex;
     std::vector<Sync> m_syncs;
@@ -107,7 +122,7 @@ void RunEventLoopFor(int ms) {
     }
 }
 
-Figures MeasureOnce() {
+Figures MeasureOnce(const Disk& disk) {
     Figures figures;
     int boxes = 0;
     SetMessageBoxPresenter([&](const MessageBoxRequest& request) {
@@ -117,7 +132,7 @@ Figures MeasureOnce() {
         ++boxes;
         return IDOK;
     });
-    SlowSyncFiles files;
+    SlowSyncFiles files(disk);
     FakeBridgeDriver driver;
     auto dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, files);
     if (!dialog->Create()) {
@@ -142,7 +157,14 @@ Figures MeasureOnce() {
         rows.push_back({start, files.Written()});
         RunEventLoopFor(kTickMs);
     }
-    RunEventLoopFor(static_cast<int>(2 * kSyncTime.count()) + kTickMs);
+    figures.longestTickMs = ticks.Highest();
+    if (disk.fails) {
+        figures.complete = boxes == 1 && dialog->TimeList().GetItemCount() == kPacedRows;
+        dialog->SendCommand(IDCANCEL);
+        SetMessageBoxPresenter({});
+        return figures;
+    }
+    RunEventLoopFor(static_cast<int>(2 * disk.syncTime.count()) + kTickMs);
     Samples stable;
     bool complete = true;
     for (const Row& row : rows) {
@@ -175,7 +197,6 @@ Figures MeasureOnce() {
         figures.journalAloneS = std::chrono::duration<double>(Clock::now() - start).count();
         alone.Remove();
     }
-    figures.longestTickMs = ticks.Highest();
     figures.stableP99Ms = stable.Percentile(99);
     figures.stableWorstMs = stable.Highest();
     figures.appendS = std::chrono::duration<double>(appending).count();
@@ -193,7 +214,7 @@ int main(int argc, char** argv) {
     Samples longest, p99, worst, append, alone;
     bool complete = true;
     for (int run = 0; run < kRuns; ++run) {
-        const Figures figures = MeasureOnce();
+        const Figures figures = MeasureOnce(kSlowDisk);
         complete = complete && figures.complete;
         longest.Add(figures.longestTickMs);
         p99.Add(figures.stableP99Ms);
@@ -218,9 +239,29 @@ int main(int argc, char** argv) {
     if (!complete) {
         std::printf("FAULT: a row never reached a sync, a box came up, or the journal was left\n");
     }
-    bool met = complete;
+    Samples failing[std::size(kFailingDisks)];
+    bool told = true;
+    for (int run = 0; run < kRuns; ++run) {
+        for (std::size_t disk = 0; disk < std::size(kFailingDisks); ++disk) {
+            const Figures figures = MeasureOnce(kFailingDisks[disk]);
+            told = told && figures.complete;
+            failing[disk].Add(figures.longestTickMs);
+        }
+    }
+    std::printf("\nThe same %d paced rows on a disk whose fdatasync fails\n", kPacedRows);
+    std::printf("%-44s %12.2f %12.2f\n", "at once: longest tick (ms)", failing[0].Median(),
+                failing[0].Highest());
+    std::printf("%-44s %12.2f %12.2f\n", "after 300 ms: longest tick (ms)", failing[1].Median(),
+                failing[1].Highest());
+    if (!told) {
+        std::printf("FAULT: a failing disk was not told in one box\n");
+    }
+    bool met = complete && told;
     met &= Report({"longest tick ms, worst run", longest.Highest(), kStallTargetMs, false});
     met &= Report({"tick to stable storage p99 ms, worst run", p99.Highest(), kStableTargetMs, false});
     met &= Report({"append 100,000 rows s, worst run", append.Highest(), kAppendTargetS, false});
+    met &= Report({"failing sync: longest tick ms, worst run", failing[0].Highest(), kStallTargetMs, false});
+    met &= Report(
+        {"slow failing sync: longest tick ms, worst run", failing[1].Highest(), kStallTargetMs, false});
     return met ? EXIT_SUCCESS : EXIT_FAILURE;
 }

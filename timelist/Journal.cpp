@@ -1,56 +1,40 @@
 #include "timelist/Journal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cstdlib>
 #include <utility>
 
 #include "timelist/CsvFormat.h"
 
 namespace {
 
+using Handle = JournalFiles::Handle;
+
 constexpr const char* kPrefix = "vkx260-journal-";
 constexpr const char* kSuffix = ".csv";
 constexpr const char* kMarkSuffix = ".saved";
 constexpr const char* kNewSuffix = ".new";
-constexpr mode_t kFolderMode = 0700;
-constexpr mode_t kFileMode = 0600;
 // Several, so that a row written while a sync runs starts its own at once instead of waiting for
 // it: with one thread a row could wait for two syncs.
 constexpr int kSyncThreads = 4;
 // Syncs start at most this often, so that a fast stream of rows shares them instead of keeping the
 // disk flushing after every row; well within the 100 ms in which a row must be on stable storage.
 constexpr auto kSyncSpacing = std::chrono::milliseconds(10);
+// Rewrites after failed syncs start at most this often.
+constexpr auto kCatchUpSpacing = std::chrono::seconds(1);
 
 std::atomic<uint64_t> journalsOfThisProcess{0};
-
-bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Creates each missing folder of the path; true when the whole path exists.
-bool MakeFolders(JournalFiles& files, const std::string& path) {
-    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-        const int result = files.MakeDirectory(path.substr(0, end), kFolderMode);
-        if (result < 0 && result != -EEXIST) {
-            return false;
-        }
-        if (end == std::string::npos) {
-            return true;
-        }
-    }
-}
-
-bool WriteAll(JournalFiles& files, int fd, const std::string& bytes) {
+bool WriteAll(JournalFiles& files, Handle file, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t written = files.Write(fd, bytes.data() + done, bytes.size() - done);
+        const std::ptrdiff_t written = files.Write(file, bytes.data() + done, bytes.size() - done);
         if (written <= 0) {
             return false;
         }
@@ -59,19 +43,28 @@ bool WriteAll(JournalFiles& files, int fd, const std::string& bytes) {
     return true;
 }
 
-// Writes a small file whole under a new name, then gives it the path; nothing half-written remains.
-bool ReplaceWhole(JournalFiles& files, const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + kNewSuffix;
-    const int fd = files.Open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
-    if (fd < 0) {
+// A new file under the name; a file left there by a write that failed, or a crash, goes first.
+int CreateReplacingLeftover(JournalFiles& files, Handle folder, const std::string& name, Handle& file) {
+    const int created = files.CreateNew(folder, name, file);
+    if (created != -EEXIST || files.Unlink(folder, name) != 0) {
+        return created;
+    }
+    return files.CreateNew(folder, name, file);
+}
+
+// Writes a small file whole under a new name, then gives it the name; nothing half-written remains.
+bool ReplaceWhole(JournalFiles& files, Handle folder, const std::string& name, const std::string& bytes) {
+    const std::string temporary = NewFileName(name);
+    Handle file = JournalFiles::kNoHandle;
+    if (CreateReplacingLeftover(files, folder, temporary, file) != 0) {
         return false;
     }
-    const bool written = WriteAll(files, fd, bytes);
-    const bool closed = files.Close(fd) == 0;
-    if (written && closed && files.Rename(temporary, path) == 0) {
+    const bool written = WriteAll(files, file, bytes);
+    const bool closed = files.Close(file) == 0;
+    if (written && closed && files.Rename(folder, temporary, name) == 0) {
         return true;
     }
-    files.Unlink(temporary);
+    files.Unlink(folder, temporary);
     return false;
 }
 
@@ -93,10 +86,12 @@ Journal::Journal(std::string folder, JournalFiles& files)
     const auto startMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count();
-    const std::string stem = m_folder + '/' + kPrefix + std::to_string(startMs) + '-' +
-                             std::to_string(::getpid()) + '-' + std::to_string(++journalsOfThisProcess);
-    m_path = stem + kSuffix;
-    m_markPath = stem + kMarkSuffix;
+    const std::string stem = kPrefix + std::to_string(startMs) + '-' + std::to_string(m_files.ProcessId()) +
+                             '-' + std::to_string(++journalsOfThisProcess);
+    m_name = stem + kSuffix;
+    m_markName = stem + kMarkSuffix;
+    m_path = m_files.PathOf(m_folder, m_name);
+    m_lastCatchUp = std::chrono::steady_clock::now() - kCatchUpSpacing;
     for (int i = 0; i < kSyncThreads; ++i) {
         m_syncThreads.emplace_back([this] { SyncLoop(); });
     }
@@ -111,8 +106,14 @@ Journal::~Journal() {
     for (std::thread& thread : m_syncThreads) {
         thread.join();
     }
-    if (m_fd >= 0) {
-        m_files.Close(m_fd);
+    m_retired.push_back(m_file);
+    for (const Handle file : m_retired) {
+        if (file != JournalFiles::kNoHandle) {
+            m_files.Close(file);
+        }
+    }
+    if (m_folderHandle != JournalFiles::kNoHandle) {
+        m_files.Close(m_folderHandle);
     }
 }
 
@@ -121,91 +122,146 @@ bool Journal::Append(const std::string& index, const std::string& event, const s
     m_lines += line;
     ++m_rows;
     m_lastLine = line;
-    if (FileIsCurrent() && WriteAll(m_files, m_fd, line)) {
+    const bool syncFailed = TakeSyncFailure();
+    if (m_current && WriteAll(m_files, m_file, line)) {
         NoteWritten();
-        return true;
+        return !syncFailed;
     }
     // A line cut off by a failed write stays at the file's end until the whole list replaces it.
     m_current = false;
-    return WriteWholeFile();
+    return WriteWholeFile() && !syncFailed;
 }
 
 bool Journal::Clear() {
     m_lines = CsvHeaderLine();
     m_rows = 0;
     m_lastLine.clear();
+    // The rows go before their mark, so that a crash in between never offers rows that were saved.
+    const bool cleared = ClearFile();
     RemoveMark();
-    if (m_fd < 0) {
+    return cleared;
+}
+
+bool Journal::ClearFile() {
+    if (m_file == JournalFiles::kNoHandle) {
         // No file yet, or none could be made: no row is on disk.
         return true;
     }
-    if (FileIsCurrent() && m_files.Truncate(m_fd, static_cast<off_t>(m_lines.size())) == 0) {
+    const bool syncFailed = TakeSyncFailure();
+    if (m_current && m_files.Truncate(m_file, m_lines.size()) == 0) {
         NoteWritten();
-        return true;
+        return !syncFailed;
     }
     m_current = false;
-    return WriteWholeFile();
+    return WriteWholeFile() && !syncFailed;
+}
+
+void Journal::DropOnceSynced(UnsavedJournal old) {
+    const std::lock_guard lock(m_mutex);
+    // Its rows are in the lines written so far, or, after a failed write, in the whole list that
+    // the next write puts into a new file.
+    m_superseded.push_back({std::move(old), m_current ? m_writes : m_writes + 1});
 }
 
 void Journal::MarkSaved() {
-    if (m_rows == 0 || m_fd < 0) {
+    if (m_rows == 0 || m_file == JournalFiles::kNoHandle) {
         RemoveMark();
         return;
     }
-    if (!ReplaceWhole(m_files, m_markPath, std::to_string(m_rows) + '\n' + m_lastLine)) {
+    if (!ReplaceWhole(m_files, m_folderHandle, m_markName, std::to_string(m_rows) + '\n' + m_lastLine)) {
         RemoveMark();
     }
 }
 
 void Journal::Remove() {
-    ReplaceDescriptor(-1);
-    m_current = false;
-    m_files.Unlink(m_path);
+    // The names go while the lock is still held, so that no scan finds the file free in between.
+    if (m_folderHandle != JournalFiles::kNoHandle) {
+        m_files.Unlink(m_folderHandle, m_name);
+    }
     RemoveMark();
+    // At a normal end the operator has had the list, restored rows and all, to save.
+    std::vector<Superseded> superseded;
+    {
+        const std::lock_guard lock(m_mutex);
+        superseded.swap(m_superseded);
+    }
+    for (Superseded& old : superseded) {
+        old.journal.Drop();
+    }
+    ReplaceFile(JournalFiles::kNoHandle);
+    m_current = false;
 }
 
-bool Journal::FileIsCurrent() {
-    // A sync thread found the file gone or failing: what it holds can no longer be trusted.
-    if (m_syncFailed.exchange(false)) {
-        m_current = false;
+bool Journal::TakeSyncFailure() {
+    // A sync thread found the file gone or failing: what it holds can no longer be trusted, and the
+    // whole list goes to a new file once, as after a failed write. While syncs keep failing, that
+    // waits for the spacing, since every rewrite puts more work on the failing disk.
+    if (!m_syncFailed) {
+        return false;
     }
-    return m_current;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastCatchUp >= kCatchUpSpacing) {
+        m_syncFailed = false;
+        m_current = false;
+        m_lastCatchUp = now;
+    }
+    return true;
 }
 
 bool Journal::WriteWholeFile() {
-    if (!MakeFolders(m_files, m_folder)) {
+    if (m_folderHandle == JournalFiles::kNoHandle) {
+        Handle folder = JournalFiles::kNoHandle;
+        if (m_files.OpenFolder(m_folder, true, folder) != 0) {
+            return false;
+        }
+        const std::lock_guard lock(m_mutex);
+        m_folderHandle = folder;
+    }
+    const std::string temporary = NewFileName(m_name);
+    Handle file = JournalFiles::kNoHandle;
+    if (CreateReplacingLeftover(m_files, m_folderHandle, temporary, file) != 0) {
         return false;
     }
-    const std::string temporary = m_path + kNewSuffix;
-    const int fd = m_files.Open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, kFileMode);
-    if (fd < 0) {
-        return false;
+    {
+        const std::lock_guard lock(m_mutex);
+        ++m_rewrites;
     }
     // Locked before it takes the journal's name, so that no other program ever sees it free.
-    if (m_files.Lock(fd) == 0 && WriteAll(m_files, fd, m_lines) && m_files.Rename(temporary, m_path) == 0) {
-        ReplaceDescriptor(fd);
+    if (m_files.Lock(file) == 0 && WriteAll(m_files, file, m_lines) &&
+        m_files.Rename(m_folderHandle, temporary, m_name) == 0) {
+        ReplaceFile(file);
         m_current = true;
         NoteWritten();
         return true;
     }
-    m_files.Close(fd);
-    m_files.Unlink(temporary);
+    m_files.Close(file);
+    m_files.Unlink(m_folderHandle, temporary);
     return false;
 }
 
-void Journal::ReplaceDescriptor(int fd) {
-    int previous;
-    {
-        // Waits for a sync of the old descriptor to end, so that it is never closed under a sync.
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_activeSyncs == 0; });
-        previous = m_fd;
-        m_fd = fd;
-        m_folderChanged = fd >= 0;
+void Journal::ReplaceFile(Handle file) {
+    const std::lock_guard lock(m_mutex);
+    // A sync thread closes the replaced file once no sync works on it: closing the last handle of a
+    // removed file frees it on the disk, which takes milliseconds that the window never waits for.
+    if (m_file != JournalFiles::kNoHandle) {
+        m_retired.push_back(m_file);
     }
-    if (previous >= 0) {
-        m_files.Close(previous);
+    m_file = file;
+    m_folderChanged = file != JournalFiles::kNoHandle;
+    m_nameStable = false;
+}
+
+std::vector<Handle> Journal::TakeUnusedRetired() {
+    std::vector<Handle> unused;
+    for (auto it = m_retired.begin(); it != m_retired.end();) {
+        if (std::find(m_syncing.begin(), m_syncing.end(), *it) == m_syncing.end()) {
+            unused.push_back(*it);
+            it = m_retired.erase(it);
+        } else {
+            ++it;
+        }
     }
+    return unused;
 }
 
 void Journal::NoteWritten() {
@@ -233,43 +289,50 @@ void Journal::SyncLoop() {
             continue;
         }
         m_lastSyncStart = std::chrono::steady_clock::now();
-        m_syncStarted = m_writes;
-        const int fd = m_fd;
+        const uint64_t covered = m_syncStarted = m_writes;
+        const Handle file = m_file;
+        const Handle folder = m_folderHandle;
         const bool folderChanged = std::exchange(m_folderChanged, false);
-        ++m_activeSyncs;
+        const uint64_t rewrites = m_rewrites;
+        m_syncing.push_back(file);
         lock.unlock();
-        nlink_t links = 0;
-        bool kept = fd < 0 || (m_files.SyncData(fd) == 0 && m_files.LinkCount(fd, links) == 0 && links > 0);
+        bool kept = file == JournalFiles::kNoHandle ||
+                    (m_files.SyncData(file) == 0 && m_files.IsNamed(folder, m_name, file) == 0);
         if (kept && folderChanged) {
             // A new file's name is on stable storage only once its folder is.
-            const int folder = m_files.Open(m_folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-            kept = folder >= 0 && m_files.SyncData(folder) == 0;
-            if (folder >= 0) {
-                m_files.Close(folder);
-            }
+            kept = m_files.SyncFolder(folder) == 0;
         }
         lock.lock();
-        --m_activeSyncs;
-        if (!kept && fd == m_fd) {
+        m_syncing.erase(std::find(m_syncing.begin(), m_syncing.end(), file));
+        // A rewrite under way takes the file's name before it takes its place: not a failure.
+        if (!kept && file == m_file && rewrites == m_rewrites) {
             m_syncFailed = true;
         }
-        m_idle.notify_all();
+        const bool current = kept && file == m_file && file != JournalFiles::kNoHandle;
+        m_nameStable = m_nameStable || (current && folderChanged);
+        std::vector<Superseded> stable;
+        std::vector<Superseded> waiting;
+        for (Superseded& old : m_superseded) {
+            (current && m_nameStable && old.writes <= covered ? stable : waiting).push_back(std::move(old));
+        }
+        m_superseded.swap(waiting);
+        const std::vector<Handle> unused = TakeUnusedRetired();
+        lock.unlock();
+        for (const Handle retired : unused) {
+            m_files.Close(retired);
+        }
+        for (Superseded& old : stable) {
+            old.journal.Drop();
+        }
+        stable.clear();
+        lock.lock();
     }
 }
 
-void Journal::RemoveMark() { m_files.Unlink(m_markPath); }
-
-std::string JournalFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (IsAbsolute(state)) {
-        return std::string(state) + "/vkx260";
+void Journal::RemoveMark() {
+    if (m_folderHandle != JournalFiles::kNoHandle) {
+        m_files.Unlink(m_folderHandle, m_markName);
     }
-    const char* home = std::getenv("HOME");
-    if (IsAbsolute(home)) {
-        return std::string(home) + "/.local/state/vkx260";
-    }
-    // No folder at all: the journal cannot be written, and the window says so.
-    return {};
 }
 
 bool ParseJournalName(const std::string& name, JournalName& parsed) {
@@ -283,6 +346,8 @@ bool ParseJournalName(const std::string& name, JournalName& parsed) {
            ParseNumber(name, position, '.', parsed.number) && name.substr(position - 1) == kSuffix;
 }
 
-std::string SavedMarkPath(const std::string& journalPath) {
-    return journalPath.substr(0, journalPath.size() - std::string(kSuffix).size()) + kMarkSuffix;
+std::string SavedMarkName(const std::string& journalName) {
+    return journalName.substr(0, journalName.size() - std::string(kSuffix).size()) + kMarkSuffix;
 }
+
+std::string NewFileName(const std::string& name) { return name + kNewSuffix; }

@@ -1,10 +1,7 @@
 #include "timelist/UnsavedJournal.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -16,11 +13,16 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 constexpr int kDatedNameTries = 100;
+// A journal is read up to this size: 100,000 rows take about 2.4 MB, so only a file that no list
+// ever wrote is longer, and it is left alone.
+constexpr std::size_t kMaxJournalBytes = std::size_t{64} << 20;
 
-bool ReadAll(JournalFiles& files, int fd, std::string& bytes) {
+using Handle = JournalFiles::Handle;
+
+bool ReadAll(JournalFiles& files, Handle file, std::string& bytes) {
     char buffer[65536];
     for (;;) {
-        const ssize_t count = files.Read(fd, buffer, sizeof buffer);
+        const std::ptrdiff_t count = files.Read(file, buffer, sizeof buffer);
         if (count < 0) {
             return false;
         }
@@ -28,16 +30,19 @@ bool ReadAll(JournalFiles& files, int fd, std::string& bytes) {
             return true;
         }
         bytes.append(buffer, static_cast<std::size_t>(count));
+        if (bytes.size() > kMaxJournalBytes) {
+            return false;
+        }
     }
 }
 
-bool ReadFile(JournalFiles& files, const std::string& path, std::string& bytes) {
-    const int fd = files.Open(path, O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) {
+bool ReadFile(JournalFiles& files, Handle folder, const std::string& name, std::string& bytes) {
+    Handle file = JournalFiles::kNoHandle;
+    if (files.OpenForReading(folder, name, file) != 0) {
         return false;
     }
-    const bool read = ReadAll(files, fd, bytes);
-    files.Close(fd);
+    const bool read = ReadAll(files, file, bytes);
+    files.Close(file);
     return read;
 }
 
@@ -81,108 +86,198 @@ std::optional<std::vector<UnsavedJournal::Row>> ParseJournal(const std::string& 
 }
 
 // True when the journal's mark says that all its rows were saved: the same number, the same last line.
-bool IsSaved(JournalFiles& files, const std::string& path, std::size_t rows, const std::string& lastLine) {
+bool IsSaved(JournalFiles& files, Handle folder, const std::string& name, std::size_t rows,
+             const std::string& lastLine) {
     std::string mark;
-    if (!ReadFile(files, SavedMarkPath(path), mark)) {
+    if (!ReadFile(files, folder, SavedMarkName(name), mark)) {
         return false;
     }
     return mark == std::to_string(rows) + '\n' + lastLine;
 }
 
+// A journal's name, and which of the journal and the new file of a rewrite are in the folder.
 struct Candidate {
-    JournalName name;
-    std::string path;
+    JournalName parsed;
+    std::string name;
+    bool journal = false;
+    bool rewrite = false;
 };
+
+// The journal's name of a rewrite's new file; false for any other name.
+bool RewriteOf(const std::string& name, std::string& journalName) {
+    const std::string suffix = NewFileName("");
+    if (name.size() <= suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    journalName = name.substr(0, name.size() - suffix.size());
+    return true;
+}
+
+// A journal file opened, locked and read.
+struct Taken {
+    Handle file = JournalFiles::kNoHandle;
+    std::vector<UnsavedJournal::Row> rows;
+    std::string lastLine;
+};
+
+enum class Outcome { Taken, Held, NotJournal };
+
+Outcome Take(JournalFiles& files, Handle folder, const std::string& name, Taken& taken) {
+    if (files.OpenForReading(folder, name, taken.file) != 0) {
+        return Outcome::NotJournal;
+    }
+    // A lock that is held means that the journal's program still runs. A lock won on a file that
+    // lost its name since it was opened is that of a file that the program replaced or removed:
+    // its journal is the one under the name now.
+    if (files.Lock(taken.file) != 0 || files.IsNamed(folder, name, taken.file) != 0) {
+        files.Close(std::exchange(taken.file, JournalFiles::kNoHandle));
+        return Outcome::Held;
+    }
+    std::string bytes;
+    std::optional<std::vector<UnsavedJournal::Row>> rows;
+    if (ReadAll(files, taken.file, bytes)) {
+        rows = ParseJournal(bytes, taken.lastLine);
+    }
+    if (!rows) {
+        files.Close(std::exchange(taken.file, JournalFiles::kNoHandle));
+        return Outcome::NotJournal;
+    }
+    taken.rows = std::move(*rows);
+    return Outcome::Taken;
+}
+
+// A rewrite that a crash cut short left its new file: it becomes the journal if it holds more rows
+// (the journal missed some after a failed write); else it goes. False while its program still runs.
+bool SettleRewrite(JournalFiles& files, Handle folder, const std::string& name, Taken& journal) {
+    const std::string newName = NewFileName(name);
+    Taken rewrite;
+    const Outcome outcome = Take(files, folder, newName, rewrite);
+    if (outcome == Outcome::Held) {
+        return false;
+    }
+    const bool more = outcome == Outcome::Taken && rewrite.rows.size() > journal.rows.size();
+    // An empty new file beside no journal may be one that a starting program has not locked yet.
+    const bool leftover = outcome == Outcome::Taken || journal.file != JournalFiles::kNoHandle;
+    if (more && files.Rename(folder, newName, name) == 0) {
+        std::swap(journal, rewrite);
+    } else if (!more && leftover) {
+        files.Unlink(folder, newName);
+    }
+    if (rewrite.file != JournalFiles::kNoHandle) {
+        files.Close(rewrite.file);
+    }
+    return true;
+}
 
 }  // namespace
 
-UnsavedJournal::UnsavedJournal(JournalFiles& files, std::string path, int fd, std::vector<Row> rows)
-    : m_files(files), m_path(std::move(path)), m_fd(fd), m_rows(std::move(rows)) {}
+UnsavedJournal::UnsavedJournal(JournalFiles& files, SharedFolder folder, std::string folderPath,
+                               std::string name, Handle file, std::vector<Row> rows)
+    : m_files(files),
+      m_folder(std::move(folder)),
+      m_folderPath(std::move(folderPath)),
+      m_name(std::move(name)),
+      m_file(file),
+      m_rows(std::move(rows)) {}
 
 UnsavedJournal::~UnsavedJournal() { Release(); }
 
 UnsavedJournal::UnsavedJournal(UnsavedJournal&& other) noexcept
     : m_files(other.m_files),
-      m_path(std::move(other.m_path)),
-      m_fd(std::exchange(other.m_fd, -1)),
+      m_folder(std::move(other.m_folder)),
+      m_folderPath(std::move(other.m_folderPath)),
+      m_name(std::move(other.m_name)),
+      m_file(std::exchange(other.m_file, JournalFiles::kNoHandle)),
       m_rows(std::move(other.m_rows)) {}
 
 void UnsavedJournal::Drop() {
-    m_files.Unlink(m_path);
-    m_files.Unlink(SavedMarkPath(m_path));
+    m_files.Unlink(*m_folder, m_name);
+    m_files.Unlink(*m_folder, SavedMarkName(m_name));
+    m_files.Unlink(*m_folder, NewFileName(SavedMarkName(m_name)));
     Release();
 }
 
 bool UnsavedJournal::KeepAsPlainFile(std::string& keptPath) {
-    std::time_t modified = 0;
-    std::tm local{};
-    char stamp[32];
-    if (m_fd < 0 || m_files.ModificationTime(m_fd, modified) != 0 ||
-        ::localtime_r(&modified, &local) == nullptr ||
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local) == 0) {
+    std::string stamp;
+    if (m_file == JournalFiles::kNoHandle || m_files.ModificationStamp(m_file, stamp) != 0) {
         return false;
     }
-    const std::string folder = m_path.substr(0, m_path.rfind('/') + 1);
     for (int attempt = 1; attempt <= kDatedNameTries; ++attempt) {
         // A second file of the same second gets "-2", and so on; an existing file is never replaced.
-        const std::string candidate = folder + "vkx260-" + stamp +
-                                      (attempt == 1 ? std::string() : '-' + std::to_string(attempt)) + ".csv";
-        const int linked = m_files.Link(m_path, candidate);
+        const std::string candidate =
+            "vkx260-" + stamp + (attempt == 1 ? std::string() : '-' + std::to_string(attempt)) + ".csv";
+        const int linked = m_files.Link(*m_folder, m_name, candidate);
         if (linked == -EEXIST) {
             continue;
         }
         if (linked != 0) {
             return false;
         }
+        keptPath = m_files.PathOf(m_folderPath, candidate);
         Drop();
-        keptPath = candidate;
         return true;
     }
     return false;
 }
 
 void UnsavedJournal::Release() {
-    if (m_fd >= 0) {
-        m_files.Close(m_fd);
-        m_fd = -1;
+    if (m_file != JournalFiles::kNoHandle) {
+        m_files.Close(m_file);
+        m_file = JournalFiles::kNoHandle;
     }
 }
 
-std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folder, JournalFiles& files) {
+std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folderPath, JournalFiles& files) {
     std::vector<UnsavedJournal> found;
+    Handle opened = JournalFiles::kNoHandle;
+    if (files.OpenFolder(folderPath, false, opened) != 0) {
+        return found;
+    }
+    const UnsavedJournal::SharedFolder folder(new Handle(opened), [&files](const Handle* handle) {
+        files.Close(*handle);
+        delete handle;
+    });
     std::vector<std::string> names;
-    if (folder.empty() || files.ListDirectory(folder, names) != 0) {
+    if (files.List(*folder, names) != 0) {
         return found;
     }
     std::vector<Candidate> candidates;
     for (const std::string& name : names) {
+        std::string journalName = name;
+        const bool rewrite = RewriteOf(name, journalName);
         JournalName parsed;
-        if (ParseJournalName(name, parsed)) {
-            candidates.push_back({parsed, folder + '/' + name});
+        if (!ParseJournalName(journalName, parsed)) {
+            continue;
         }
+        auto same = std::find_if(candidates.begin(), candidates.end(),
+                                 [&](const Candidate& c) { return c.name == journalName; });
+        if (same == candidates.end()) {
+            same = candidates.insert(candidates.end(), {parsed, journalName});
+        }
+        (rewrite ? same->rewrite : same->journal) = true;
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-        return std::tie(a.name.startMs, a.name.processId, a.name.number) <
-               std::tie(b.name.startMs, b.name.processId, b.name.number);
+        return std::tie(a.parsed.startMs, a.parsed.processId, a.parsed.number) <
+               std::tie(b.parsed.startMs, b.parsed.processId, b.parsed.number);
     });
     for (const Candidate& candidate : candidates) {
-        const int fd = files.Open(candidate.path, O_RDONLY | O_CLOEXEC, 0);
-        if (fd < 0) {
+        Taken taken;
+        if (candidate.journal && Take(files, *folder, candidate.name, taken) != Outcome::Taken) {
             continue;
         }
-        std::string bytes;
-        std::string lastLine;
-        std::optional<std::vector<UnsavedJournal::Row>> rows;
-        // A lock that is held means that the journal's program still runs.
-        if (files.Lock(fd) == 0 && ReadAll(files, fd, bytes)) {
-            rows = ParseJournal(bytes, lastLine);
-        }
-        if (!rows) {
-            files.Close(fd);
+        if (candidate.rewrite && !SettleRewrite(files, *folder, candidate.name, taken)) {
+            if (taken.file != JournalFiles::kNoHandle) {
+                files.Close(taken.file);
+            }
             continue;
         }
-        UnsavedJournal journal(files, candidate.path, fd, std::move(*rows));
-        if (journal.Rows().empty() || IsSaved(files, candidate.path, journal.Rows().size(), lastLine)) {
+        if (taken.file == JournalFiles::kNoHandle) {
+            continue;
+        }
+        UnsavedJournal journal(files, folder, folderPath, candidate.name, taken.file, std::move(taken.rows));
+        if (journal.Rows().empty() ||
+            IsSaved(files, *folder, candidate.name, journal.Rows().size(), taken.lastLine)) {
             journal.Drop();
             continue;
         }

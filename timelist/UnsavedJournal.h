@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,16 @@ public:
         bool operator==(const Row&) const = default;
     };
 
-    UnsavedJournal(JournalFiles& files, std::string path, int fd, std::vector<Row> rows);
+    // The folder that it was found in, open while any journal found there is.
+    using SharedFolder = std::shared_ptr<const JournalFiles::Handle>;
+
+    UnsavedJournal(JournalFiles& files, SharedFolder folder, std::string folderPath, std::string name,
+                   JournalFiles::Handle file, std::vector<Row> rows);
     ~UnsavedJournal();
     UnsavedJournal(UnsavedJournal&& other) noexcept;
     UnsavedJournal& operator=(UnsavedJournal&&) = delete;
 
-    const std::string& Path() const { return m_path; }
+    std::string Path() const { return m_files.PathOf(m_folderPath, m_name); }
     const std::vector<Row>& Rows() const { return m_rows; }
 
     // The rows are in this run's list and journal now: the file and its mark go.
@@ -37,8 +42,10 @@ private:
     void Release();
 
     JournalFiles& m_files;
-    std::string m_path;
-    int m_fd;
+    SharedFolder m_folder;
+    std::string m_folderPath;
+    std::string m_name;
+    JournalFiles::Handle m_file;
     std::vector<Row> m_rows;
 };
 

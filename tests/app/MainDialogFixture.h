@@ -22,8 +22,8 @@
 // The real file system for the journal, except that writing fails while `failing` is set.
 class SwitchedJournalFiles : public JournalFiles {
 public:
-    ssize_t Write(int fd, const char* data, std::size_t size) override {
-        return failing ? -ENOSPC : JournalFiles::Write(fd, data, size);
+    std::ptrdiff_t Write(Handle file, const char* data, std::size_t size) override {
+        return failing ? -ENOSPC : JournalFiles::Write(file, data, size);
     }
     bool failing = false;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -17,12 +18,28 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<UnsavedJournal::Row>;
 
-// The real file system, except that opening a file fails while `failing` is set.
+// The real file system, except that creating a file fails while `failing` is set, and the first
+// `failingSyncs` syncs fail. It counts the files created and the syncs that ended.
 struct SwitchedFiles : JournalFiles {
-    int Open(const std::string& path, int flags, mode_t mode) override {
-        return failing ? -EACCES : JournalFiles::Open(path, flags, mode);
+    int CreateNew(Handle folder, const std::string& name, Handle& file) override {
+        ++created;
+        return failing ? -EACCES : JournalFiles::CreateNew(folder, name, file);
+    }
+    int SyncData(Handle file) override {
+        const int result = failingSyncs > 0 ? (--failingSyncs, -EIO) : JournalFiles::SyncData(file);
+        ++synced;
+        synced.notify_all();
+        return result;
+    }
+    void WaitForSyncs(int count) {
+        for (int seen = synced; seen < count; seen = synced) {
+            synced.wait(seen);
+        }
     }
     bool failing = false;
+    std::atomic<int> failingSyncs{0};
+    int created = 0;
+    std::atomic<int> synced{0};
 };
 
 std::string Contents(const fs::path& path) {
@@ -71,6 +88,7 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
         std::function<void(Journal&)> beforeCrash;
         std::string appended;  // bytes that a power cut left at the end
         int offered;           // rows offered; 0 for no offer
+        int rewriteRows = -1;  // rows of a rewrite's new file that a crash left beside it
     };
     const Case cases[] = {
         {"rows up to the four-digit numbering", 1001, {}, "", 1001},
@@ -81,6 +99,8 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
         {"cleared after the save", 3,
          [](Journal& j) { j.MarkSaved(), j.Clear(), j.Append("001", "Start", "01:02:03:000"); }, "", 1},
         {"cleared", 3, [](Journal& j) { j.Clear(); }, "", 0},
+        {"a rewrite cut short, holding more rows", 3, {}, "", 4, 4},
+        {"a rewrite's leftover, holding fewer rows", 3, {}, "", 3, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,6 +118,9 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
             path = journal.Path();
             EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
             std::ofstream(path, std::ios::binary | std::ios::app) << c.appended;
+            if (c.rewriteRows >= 0) {
+                std::ofstream(NewFileName(path), std::ios::binary) << SavedBytes(ListRows(c.rewriteRows));
+            }
             EXPECT_TRUE(FindUnsavedJournals(folder).empty()) << "a running program's journal is offered";
         }
         EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
@@ -133,6 +156,22 @@ TEST_F(JournalTest, FolderThatCannotBeWrittenFailsUntilItCanAndThenHoldsEveryRow
     journal.Remove();
     EXPECT_EQ(Entries(), 0);
     EXPECT_TRUE(FindUnsavedJournals((root / "unreadable").string()).empty());
+}
+
+TEST_F(JournalTest, SyncThatFailsIsToldOnceAndCaughtUpWithOneRewrite) {
+    const Rows rows = ListRows(4);
+    files.failingSyncs = 1;
+    Journal journal(folder, files);
+    int told = 0;
+    for (int i = 0; i < 4; ++i) {
+        // The failure reaches the window with the row after the sync, or the one after that.
+        told += !journal.Append(rows[i].index, rows[i].event, rows[i].time);
+        files.WaitForSyncs(i + 1);
+    }
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(files.created, 2) << "not one rewrite for the one failure";
+    EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
+    journal.Remove();
 }
 
 }  // namespace
