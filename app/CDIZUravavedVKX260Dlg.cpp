@@ -57,9 +57,9 @@ constexpr int kGreenBitmap = 1;
 // the buffer unescaped (81 bytes, 7 ms).
 constexpr std::chrono::milliseconds kTickReadBudget{10};
 constexpr uint32_t kByteGapTimeoutMs = 5;
-// Past the budget, reads of bytes already queued may still finish the longest frame on the line:
-// start byte and every stored byte escaped.
-constexpr uint32_t kGraceReads = 1 + 2 * CDIZUravavedVKX260Dlg::kReceiveCapacity;
+// Past the budget, a frame whose start byte was taken may still finish, so a tick can last one frame's
+// time on the line longer. The longest frame is its start byte and every stored byte escaped.
+constexpr uint32_t kLongestFrameBytes = 1 + 2 * CDIZUravavedVKX260Dlg::kReceiveCapacity;
 
 }  // namespace
 
@@ -300,7 +300,7 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR id) {
     }
     m_rxCount = 0;
     // The receiver reads through a view that ends its reads once the tick's budget is spent.
-    TimeBoundedCom tickPort(m_port, kTickReadBudget, kGraceReads);
+    TimeBoundedCom tickPort(m_port, kTickReadBudget, kLongestFrameBytes);
     m_receiver.SetCom(&tickPort);
     const bool received = m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, kByteGapTimeoutMs);
     m_receiver.SetCom(&m_port);

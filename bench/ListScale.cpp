@@ -31,7 +31,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRows = 100000;
 constexpr int kEdgeRows = 1000;  // rows at the start and at the end whose times are compared
 constexpr int kRuns = 5;
-constexpr double kAppendTargetS = 2.0;
+// In operation every row has an event-loop turn of its own, at most one every 10 ms poll period: a
+// tick that appends a row may cost 1 % of that, also at the 100,000th row. The time to append all
+// rows in a tight loop is a figure, not a target.
+constexpr double kTickTargetUs = 100.0;
 constexpr double kSaveTargetS = 0.3;
 constexpr double kMemoryTargetMb = 60.0;
 constexpr double kGrowthLimit = 2.0;  // time per row at the end against the start
@@ -198,7 +201,7 @@ int main(int argc, char** argv) {
         std::printf("FAULT: a run lost rows or did not save every row\n");
     }
     bool met = complete;
-    met &= Report({"append 100,000 rows s, worst run", append.Highest(), kAppendTargetS, false});
+    met &= Report({"tick per row, last 1,000 us, worst run", lastRows.Highest(), kTickTargetUs, false});
     met &= Report({"time per row, last / first 1,000, worst run", growth.Highest(), kGrowthLimit, false});
     met &=
         Report({"paint per row, last / first 1,000, worst run", paintGrowth.Highest(), kGrowthLimit, false});
