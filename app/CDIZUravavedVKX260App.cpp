@@ -6,6 +6,7 @@ bool CDIZUravavedVKX260App::StartUp() {
     SetRegistryKey("Vom lokalen Anwendungs-Assistenten generierte Anwendungen");
     SetDesktopFileName("de.diz.uravaved.VKX260");
     CDIZUravavedVKX260Dlg dialog;
+    dialog.OfferUnsavedJournalsOnceShown();
     dialog.DoModal();
     return false;
 }

@@ -60,6 +60,8 @@ constexpr uint32_t kByteGapTimeoutMs = 5;
 // Past the budget, a frame whose start byte was taken may still finish, so a tick can last one frame's
 // time on the line longer. The longest frame is its start byte and every stored byte escaped.
 constexpr uint32_t kLongestFrameBytes = 1 + 2 * CDIZUravavedVKX260Dlg::kReceiveCapacity;
+// Those bytes take 14 ms at 115200 baud; a USB bridge hands them over in packets a few ms apart.
+constexpr std::chrono::milliseconds kLongestFrameTime{20};
 
 }  // namespace
 
@@ -127,7 +129,11 @@ bool CDIZUravavedVKX260Dlg::InitWindow() {
 
 void CDIZUravavedVKX260Dlg::OnOK() {}
 
-void CDIZUravavedVKX260Dlg::OnShown() { OfferUnsavedJournals(); }
+void CDIZUravavedVKX260Dlg::OnShown() {
+    if (m_offerJournalsOnceShown) {
+        OfferUnsavedJournals();
+    }
+}
 
 void CDIZUravavedVKX260Dlg::OnSystemCommand(UINT command, intptr_t parameter) {
     if ((command & 0xFFF0) == res::IDM_ABOUTBOX) {
@@ -300,7 +306,7 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR id) {
     }
     m_rxCount = 0;
     // The receiver reads through a view that ends its reads once the tick's budget is spent.
-    TimeBoundedCom tickPort(m_port, kTickReadBudget, kLongestFrameBytes);
+    TimeBoundedCom tickPort(m_port, kTickReadBudget, kLongestFrameBytes, kLongestFrameTime);
     m_receiver.SetCom(&tickPort);
     const bool received = m_receiver.Receive(m_rxBuffer, kReceiveCapacity, m_rxCount, kByteGapTimeoutMs);
     m_receiver.SetCom(&m_port);

@@ -43,9 +43,11 @@ public:
     void ShowAbout();
     void ExitProgram();
     void OnSystemCommand(UINT command, intptr_t parameter) override;
-    // Once the window is shown: offers back, one by one, the unsaved rows of programs that ended
-    // without their normal end.
+    // Offers back, one by one, the unsaved rows of programs that ended without their normal end.
     void OfferUnsavedJournals();
+    // The program's own window does so once it is shown; a window that a test or a benchmark makes
+    // offers nothing by itself.
+    void OfferUnsavedJournalsOnceShown() { m_offerJournalsOnceShown = true; }
 
     // One poll: takes at most one frame from the stopwatch; or, while waiting for a bridge, one try.
     void OnTimer(UINT_PTR id) override;
@@ -111,6 +113,7 @@ private:
     CStatic m_statusText;
     CMenu* m_menu = nullptr;
     bool m_unsaved = false;
+    bool m_offerJournalsOnceShown = false;
     JournalFiles& m_journalFiles;
     Journal m_journal;
     bool m_journalFailureReported = false;

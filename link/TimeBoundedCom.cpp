@@ -9,9 +9,11 @@ constexpr uint8_t kStartByte = 0x02;
 
 }  // namespace
 
-TimeBoundedCom::TimeBoundedCom(ComCP2102& port, Clock::duration budget, uint32_t frameBytes)
+TimeBoundedCom::TimeBoundedCom(ComCP2102& port, Clock::duration budget, uint32_t frameBytes,
+                               Clock::duration frameTime)
     : m_port(port),
       m_deadline(Clock::now() + budget),
+      m_frameDeadline(m_deadline + frameTime),
       m_graceReads(frameBytes),
       m_frameBytesLeft(frameBytes) {}
 
@@ -32,7 +34,7 @@ bool TimeBoundedCom::Read(uint8_t* buffer, uint32_t count, uint32_t* bytesRead) 
 
 uint32_t TimeBoundedCom::AllowedPastDeadline(uint32_t count) {
     if (m_inFrame) {
-        return std::min(count, m_frameBytesLeft);
+        return Clock::now() < m_frameDeadline ? std::min(count, m_frameBytesLeft) : 0;
     }
     uint32_t queued = 0;
     if (m_graceReads > 0 && m_port.BytesWaiting(queued) && queued > 0) {

@@ -26,11 +26,12 @@ struct Step {
 struct PastBudgetCase {
     const char* name;
     std::vector<Step> steps;
+    TimeBoundedCom::Clock::duration frameTime = std::chrono::hours(1);
 };
 
 }  // namespace
 
-// Every read is past the budget (zero); the frame may take at most 3 bytes on the line.
+// Every read is past the budget (zero); the frame may take at most 3 bytes on the line, and its time.
 TEST(TimeBoundedCom, PastTheBudget) {
     const PastBudgetCase cases[] = {
         // While hunting: queued bytes only, without waiting, and only for the grace.
@@ -38,6 +39,8 @@ TEST(TimeBoundedCom, PastTheBudget) {
         // A start byte taken from the queue begins a frame; its rest trickles in, and each read goes
         // through to wait for it though nothing is queued yet, until the frame's longest is taken.
         {"trickling frame", {{1, 0x55}, {1, 0x02}, {0, 0x03}, {0, 0x00}, {0, {}}, {4, {}}}},
+        // A line that drips its bytes ends the frame once a frame's time on the line has passed.
+        {"frame past its time", {{1, 0x02}, {4, {}}}, TimeBoundedCom::Clock::duration::zero()},
     };
     for (const PastBudgetCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -45,7 +48,7 @@ TEST(TimeBoundedCom, PastTheBudget) {
         driver.devices = {{"5f3a", "b7c4", "VKX260"}};
         ComCP2102 port(driver);
         ASSERT_TRUE(port.OpenByIds("5f3a", "b7c4", 115200, 500));
-        TimeBoundedCom view(port, TimeBoundedCom::Clock::duration::zero(), 3);
+        TimeBoundedCom view(port, TimeBoundedCom::Clock::duration::zero(), 3, c.frameTime);
         for (const Step& step : c.steps) {
             ON_CALL(driver, CheckRxQueue(_, _))
                 .WillByDefault(DoAll(SetArgReferee<1>(step.queued), Return(BridgeResult::kSuccess)));
