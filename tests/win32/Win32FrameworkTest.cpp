@@ -9,8 +9,8 @@
 
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 #include "res/ResourceIds.h"
 #include "res/Templates.h"
 

@@ -1,8 +1,0 @@
-#include "app/SystemBridgeDriver.h"
-
-#include "link/WindowsBridgeDriver.h"
-
-BridgeDriver& SystemBridgeDriver() {
-    static WindowsBridgeDriver driver;
-    return driver;
-}
