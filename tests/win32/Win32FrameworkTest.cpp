@@ -9,6 +9,7 @@
 
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
+#include "framework/MessageBox.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
 #include "res/ResourceIds.h"
@@ -77,6 +78,13 @@ TEST(Win32Dialog, BuiltAsTheTemplateSays) {
     for (size_t i = 0; i + 1 < tabStops.size(); ++i) {
         EXPECT_EQ(GetNextDlgTabItem(dialog, tabStops[i], FALSE), tabStops[i + 1]) << "tab stop " << i;
     }
+    // The menu bar takes no room from the controls.
+    RECT wanted{0, 0, dialogTemplate.width, dialogTemplate.height};
+    MapDialogRect(dialog, &wanted);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, wanted.right);
+    EXPECT_EQ(client.bottom, wanted.bottom);
     ASSERT_NE(window.GetMenu(), nullptr);
     EXPECT_EQ(window.GetMenu()->GetMenuState(res::ID_MENU_EXIT), static_cast<UINT>(MF_ENABLED));
     EXPECT_NE(window.GetSystemMenu(false), nullptr);
@@ -107,6 +115,19 @@ TEST(Win32Dialog, ListShowsTheRowsAsText) {
     EXPECT_EQ(WideToUtf8(text), "Zeitpunkt");
     ASSERT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(ListView_GetItemCount(view), 0);
+}
+
+// A box that the program closes itself (the bridge is back) returns, as if Escape had been pressed.
+constexpr char kLostText[] =
+    "Die Verbindung zur VKX260 wurde unterbrochen.\n\nPrüfen Sie die USB-Verbindung.";
+
+TEST(Win32MessageBox, ClosedByItsText) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        CloseMessageBox(kLostText);
+    });
+    ASSERT_NE(timer, 0u);
+    EXPECT_NE(MessageBox(kLostText, "Verbindungsfehler", MB_ICONINFORMATION), 0);
 }
 
 std::string Contents(const std::wstring& path) {
