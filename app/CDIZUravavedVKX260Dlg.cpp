@@ -325,7 +325,7 @@ void CDIZUravavedVKX260Dlg::AddEventRow() {
     AppendRow(IndexText(m_rowCount + 1), EventText(event.kind), TimeText(event));
 }
 
-bool CDIZUravavedVKX260Dlg::AppendRow(const std::string& index, const std::string& event,
+void CDIZUravavedVKX260Dlg::AppendRow(const std::string& index, const std::string& event,
                                       const std::string& time) {
     m_list.InsertItem(m_rowCount, index.c_str());
     m_list.SetItemText(m_rowCount, 1, event.c_str());
@@ -335,9 +335,7 @@ bool CDIZUravavedVKX260Dlg::AppendRow(const std::string& index, const std::strin
     // The row is in the file before the tick returns, so that a crash an instant later loses nothing.
     if (!m_journal.Append(index, event, time)) {
         ReportJournalFailure();
-        return false;
     }
-    return true;
 }
 
 void CDIZUravavedVKX260Dlg::ReportJournalFailure() {
@@ -358,17 +356,12 @@ void CDIZUravavedVKX260Dlg::OfferUnsavedJournals() {
         std::vector<char> text(std::strlen(kRestoreText) + 16);
         std::snprintf(text.data(), text.size(), kRestoreText, static_cast<int>(left.Rows().size()));
         if (MessageBox(text.data(), kRestoreCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-            bool secured = true;
             for (const UnsavedJournal::Row& row : left.Rows()) {
-                secured = AppendRow(row.index, row.event, row.time) && secured;
+                AppendRow(row.index, row.event, row.time);
             }
             m_unsaved = true;
-            // The old journal goes only once this run's journal holds its rows; else it stays a file.
-            if (std::string kept; secured) {
-                left.Drop();
-            } else {
-                left.KeepAsPlainFile(kept);
-            }
+            // Until this run's journal holds the rows on stable storage, the old one stays a journal.
+            m_journal.DropOnceSynced(std::move(left));
         } else if (std::string kept; left.KeepAsPlainFile(kept)) {
             MessageBox(kKeptText + kept, kRestoreCaption, MB_ICONINFORMATION);
         }

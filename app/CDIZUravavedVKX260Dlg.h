@@ -79,8 +79,8 @@ private:
     // Asks about unsaved rows at exit; true when the exit may go on.
     bool ConfirmUnsavedData();
     void AddEventRow();
-    // Lists the row and writes it to the journal; false when the journal could not take it.
-    bool AppendRow(const std::string& index, const std::string& event, const std::string& time);
+    // Lists the row and writes it to the journal; a journal that cannot take it is told once.
+    void AppendRow(const std::string& index, const std::string& event, const std::string& time);
     // Tells the operator once per run that the rows are not being secured.
     void ReportJournalFailure();
     void ClearList();

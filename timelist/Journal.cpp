@@ -22,6 +22,8 @@ constexpr int kSyncThreads = 4;
 // Syncs start at most this often, so that a fast stream of rows shares them instead of keeping the
 // disk flushing after every row; well within the 100 ms in which a row must be on stable storage.
 constexpr auto kSyncSpacing = std::chrono::milliseconds(10);
+// Rewrites after failed syncs start at most this often.
+constexpr auto kCatchUpSpacing = std::chrono::seconds(1);
 
 std::atomic<uint64_t> journalsOfThisProcess{0};
 
@@ -89,6 +91,7 @@ Journal::Journal(std::string folder, JournalFiles& files)
     m_name = stem + kSuffix;
     m_markName = stem + kMarkSuffix;
     m_path = m_files.PathOf(m_folder, m_name);
+    m_lastCatchUp = std::chrono::steady_clock::now() - kCatchUpSpacing;
     for (int i = 0; i < kSyncThreads; ++i) {
         m_syncThreads.emplace_back([this] { SyncLoop(); });
     }
@@ -122,7 +125,7 @@ bool Journal::Append(const std::string& index, const std::string& event, const s
     const bool syncFailed = TakeSyncFailure();
     if (m_current && WriteAll(m_files, m_file, line)) {
         NoteWritten();
-        return true;
+        return !syncFailed;
     }
     // A line cut off by a failed write stays at the file's end until the whole list replaces it.
     m_current = false;
@@ -133,7 +136,13 @@ bool Journal::Clear() {
     m_lines = CsvHeaderLine();
     m_rows = 0;
     m_lastLine.clear();
+    // The rows go before their mark, so that a crash in between never offers rows that were saved.
+    const bool cleared = ClearFile();
     RemoveMark();
+    return cleared;
+}
+
+bool Journal::ClearFile() {
     if (m_file == JournalFiles::kNoHandle) {
         // No file yet, or none could be made: no row is on disk.
         return true;
@@ -141,10 +150,17 @@ bool Journal::Clear() {
     const bool syncFailed = TakeSyncFailure();
     if (m_current && m_files.Truncate(m_file, m_lines.size()) == 0) {
         NoteWritten();
-        return true;
+        return !syncFailed;
     }
     m_current = false;
     return WriteWholeFile() && !syncFailed;
+}
+
+void Journal::DropOnceSynced(UnsavedJournal old) {
+    const std::lock_guard lock(m_mutex);
+    // Its rows are in the lines written so far, or, after a failed write, in the whole list that
+    // the next write puts into a new file.
+    m_superseded.push_back({std::move(old), m_current ? m_writes : m_writes + 1});
 }
 
 void Journal::MarkSaved() {
@@ -163,17 +179,32 @@ void Journal::Remove() {
         m_files.Unlink(m_folderHandle, m_name);
     }
     RemoveMark();
+    // At a normal end the operator has had the list, restored rows and all, to save.
+    std::vector<Superseded> superseded;
+    {
+        const std::lock_guard lock(m_mutex);
+        superseded.swap(m_superseded);
+    }
+    for (Superseded& old : superseded) {
+        old.journal.Drop();
+    }
     ReplaceFile(JournalFiles::kNoHandle);
     m_current = false;
 }
 
 bool Journal::TakeSyncFailure() {
     // A sync thread found the file gone or failing: what it holds can no longer be trusted, and the
-    // whole list goes to a new file once, as after a failed write.
-    if (!m_syncFailed.exchange(false)) {
+    // whole list goes to a new file once, as after a failed write. While syncs keep failing, that
+    // waits for the spacing, since every rewrite puts more work on the failing disk.
+    if (!m_syncFailed) {
         return false;
     }
-    m_current = false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastCatchUp >= kCatchUpSpacing) {
+        m_syncFailed = false;
+        m_current = false;
+        m_lastCatchUp = now;
+    }
     return true;
 }
 
@@ -191,6 +222,10 @@ bool Journal::WriteWholeFile() {
     if (CreateReplacingLeftover(m_files, m_folderHandle, temporary, file) != 0) {
         return false;
     }
+    {
+        const std::lock_guard lock(m_mutex);
+        ++m_rewrites;
+    }
     // Locked before it takes the journal's name, so that no other program ever sees it free.
     if (m_files.Lock(file) == 0 && WriteAll(m_files, file, m_lines) &&
         m_files.Rename(m_folderHandle, temporary, m_name) == 0) {
@@ -205,23 +240,15 @@ bool Journal::WriteWholeFile() {
 }
 
 void Journal::ReplaceFile(Handle file) {
-    Handle previous;
-    {
-        const std::lock_guard lock(m_mutex);
-        previous = m_file;
-        m_file = file;
-        m_folderChanged = file != JournalFiles::kNoHandle;
-        // A file that a sync still works on is closed by the sync thread when it ends, so that the
-        // window's thread never waits for the disk and no handle is closed under a sync.
-        if (previous != JournalFiles::kNoHandle &&
-            std::find(m_syncing.begin(), m_syncing.end(), previous) != m_syncing.end()) {
-            m_retired.push_back(previous);
-            return;
-        }
+    const std::lock_guard lock(m_mutex);
+    // A sync thread closes the replaced file once no sync works on it: closing the last handle of a
+    // removed file frees it on the disk, which takes milliseconds that the window never waits for.
+    if (m_file != JournalFiles::kNoHandle) {
+        m_retired.push_back(m_file);
     }
-    if (previous != JournalFiles::kNoHandle) {
-        m_files.Close(previous);
-    }
+    m_file = file;
+    m_folderChanged = file != JournalFiles::kNoHandle;
+    m_nameStable = false;
 }
 
 std::vector<Handle> Journal::TakeUnusedRetired() {
@@ -262,10 +289,11 @@ void Journal::SyncLoop() {
             continue;
         }
         m_lastSyncStart = std::chrono::steady_clock::now();
-        m_syncStarted = m_writes;
+        const uint64_t covered = m_syncStarted = m_writes;
         const Handle file = m_file;
         const Handle folder = m_folderHandle;
         const bool folderChanged = std::exchange(m_folderChanged, false);
+        const uint64_t rewrites = m_rewrites;
         m_syncing.push_back(file);
         lock.unlock();
         bool kept = file == JournalFiles::kNoHandle ||
@@ -276,14 +304,27 @@ void Journal::SyncLoop() {
         }
         lock.lock();
         m_syncing.erase(std::find(m_syncing.begin(), m_syncing.end(), file));
-        if (!kept && file == m_file) {
+        // A rewrite under way takes the file's name before it takes its place: not a failure.
+        if (!kept && file == m_file && rewrites == m_rewrites) {
             m_syncFailed = true;
         }
+        const bool current = kept && file == m_file && file != JournalFiles::kNoHandle;
+        m_nameStable = m_nameStable || (current && folderChanged);
+        std::vector<Superseded> stable;
+        std::vector<Superseded> waiting;
+        for (Superseded& old : m_superseded) {
+            (current && m_nameStable && old.writes <= covered ? stable : waiting).push_back(std::move(old));
+        }
+        m_superseded.swap(waiting);
         const std::vector<Handle> unused = TakeUnusedRetired();
         lock.unlock();
         for (const Handle retired : unused) {
             m_files.Close(retired);
         }
+        for (Superseded& old : stable) {
+            old.journal.Drop();
+        }
+        stable.clear();
         lock.lock();
     }
 }

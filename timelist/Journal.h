@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "timelist/JournalFiles.h"
+#include "timelist/UnsavedJournal.h"
 
 // The journal of the list: every row that the window lists is written at once to a file of this
 // run's own, so that a crash, a kill or a power cut loses no time. The file is a time-list file
@@ -21,8 +22,8 @@
 //   42      "002,Lap,00:01:05.010" 0D 0A       ...
 //
 // Name: "vkx260-journal-<start, ms since 1970>-<process id>-<journal of the process>.csv", in
-// $XDG_STATE_HOME/vkx260 (folder 0700, file 0600), locked with flock for the journal's whole life,
-// so that a lock that is free means that its program is gone.
+// the state folder (see JournalFolder; private to the user), locked for the journal's whole life, so
+// that a lock that is free means that its program is gone.
 //
 // After a save, a mark beside it, "<journal name minus .csv>.saved", says how much of the list
 // was saved: the number of rows, LF, and the last row's line as the journal holds it. The journal
@@ -31,7 +32,8 @@
 //
 // What it owns: the file and its lock, the mark, a copy of the list's lines since the last clearing
 // (so that after a failed write it can write the whole list again), and four threads that bring
-// what was written to stable storage, so that the window's thread never waits for the disk.
+// what was written to stable storage, so that the window's thread never waits for the disk, and
+// the journals left behind whose rows it took, until they are on stable storage here.
 class Journal {
 public:
     // The folder does not need to exist; it is created when the first row comes.
@@ -43,10 +45,14 @@ public:
 
     // Writes the row's line as a save writes it, before returning. False when the file could not be
     // written, or a sync of earlier rows failed: the row is kept, and the whole list is written to a
-    // new file, once per failure, until writing works again.
+    // new file, once per failure and at most once a second, until writing works again.
     bool Append(const std::string& index, const std::string& event, const std::string& time);
     // The list was emptied: the file keeps its header line only, and the mark goes.
     bool Clear();
+    // The rows of a journal left behind were appended to this one: the old journal goes once a sync
+    // has brought them to stable storage here. Until then it keeps its name and lock, so that a crash,
+    // or a journal here that cannot be written, leaves it to be offered at the next start.
+    void DropOnceSynced(UnsavedJournal old);
     // The list, as far as it goes now, was saved completely. A mark that cannot be written only
     // means that the rows are offered after a crash.
     void MarkSaved();
@@ -57,8 +63,9 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
-    // True, once, after a sync failed on the current file.
+    // True while a sync failed on the current file and the whole list was not yet written anew.
     bool TakeSyncFailure();
+    bool ClearFile();
     // Writes the whole list to a new file that then replaces the journal at once.
     bool WriteWholeFile();
     void ReplaceFile(JournalFiles::Handle file);
@@ -77,6 +84,7 @@ private:
     int32_t m_rows = 0;
     std::string m_lastLine;
     bool m_current = false;
+    std::chrono::steady_clock::time_point m_lastCatchUp;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -85,7 +93,14 @@ private:
     uint64_t m_writes = 0;
     uint64_t m_syncStarted = 0;
     std::vector<JournalFiles::Handle> m_syncing;  // the file of each sync under way
-    std::vector<JournalFiles::Handle> m_retired;  // replaced files that a sync still works on
+    std::vector<JournalFiles::Handle> m_retired;  // replaced files, not closed yet
+    uint64_t m_rewrites = 0;
+    bool m_nameStable = false;  // the current file's name is on stable storage
+    struct Superseded {
+        UnsavedJournal journal;
+        uint64_t writes;  // the number of writes that hold its rows
+    };
+    std::vector<Superseded> m_superseded;
     std::chrono::steady_clock::time_point m_lastSyncStart;
     bool m_folderChanged = false;
     bool m_stop = false;

