@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "app/SystemBridgeDriver.h"
 #include "framework/CBitmap.h"
 #include "framework/CButton.h"
 #include "framework/CDialog.h"
@@ -14,6 +13,7 @@
 #include "framework/CStatic.h"
 #include "link/ArrivalWatch.h"
 #include "link/ComCP2102.h"
+#include "link/SystemBridgeDriver.h"
 #include "protocol/ComProtocol.h"
 #include "timelist/Journal.h"
 #include "timelist/JournalFiles.h"
