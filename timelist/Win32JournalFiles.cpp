@@ -30,6 +30,7 @@ constexpr DWORD kLockOffsetHigh = DWORD{1} << 30;  // byte 2^62
 // later target than ours.
 constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+// ReadFile and WriteFile count in a DWORD: larger requests are served in part, as read and write do.
 constexpr DWORD kMaxTransfer = DWORD{1} << 30;
 
 // What a handle of the seam holds: the system's handle and, for a folder, the path that the names
@@ -96,13 +97,16 @@ std::wstring PathIn(JournalFiles::Handle folder, const std::string& name) {
 
 // Creates the folder and whatever is missing above it; true when it exists.
 bool MakeFolders(const std::wstring& path) {
-    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (CreateDirectoryW(path.c_str(), nullptr)) {
         return true;
     }
+    const DWORD error = GetLastError();
     const std::size_t parent = path.find_last_of(L"\\/");
-    return GetLastError() == ERROR_PATH_NOT_FOUND && parent != std::wstring::npos && parent > 0 &&
-           MakeFolders(path.substr(0, parent)) &&
-           (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    if (error == ERROR_PATH_NOT_FOUND && parent != std::wstring::npos && parent > 0 &&
+        MakeFolders(path.substr(0, parent))) {
+        return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+    return error == ERROR_ALREADY_EXISTS;
 }
 
 // The user that this program runs as, and the owner that Windows gives the objects it creates
@@ -343,8 +347,10 @@ std::ptrdiff_t JournalFiles::Write(Handle file, const char* data, std::size_t si
 int JournalFiles::SyncData(Handle file) { return FlushFileBuffers(Of(file).handle) ? 0 : LastError(); }
 
 int JournalFiles::SyncFolder(Handle) {
-    // NTFS logs every change of a name in its own journal, and the flush of a file on the volume
-    // (SyncData, which runs first) writes that log out: a folder needs no flush of its own.
+    // Nothing to flush: FlushFileBuffers wants a handle that may write, which a folder's is not, and
+    // NTFS keeps every change of a name in its own log, which it writes out itself. Should a power
+    // cut lose a rename, the rows are on disk all the same under the new file's name, which the
+    // scan takes up.
     return 0;
 }
 

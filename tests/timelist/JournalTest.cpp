@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <mutex>
 #include <random>
 
 #include "timelist/CellText.h"
@@ -27,19 +29,23 @@ struct SwitchedFiles : JournalFiles {
     }
     int SyncData(Handle file) override {
         const int result = failingSyncs > 0 ? (--failingSyncs, -EIO) : JournalFiles::SyncData(file);
+        const std::lock_guard lock(mutex);
         ++synced;
-        synced.notify_all();
+        syncEnded.notify_all();
         return result;
     }
+    // A mutex and a condition rather than std::atomic::wait, whose wake-up GCC 12 can lose where
+    // the system has no futex (Windows).
     void WaitForSyncs(int count) {
-        for (int seen = synced; seen < count; seen = synced) {
-            synced.wait(seen);
-        }
+        std::unique_lock lock(mutex);
+        syncEnded.wait(lock, [&] { return synced >= count; });
     }
     bool failing = false;
     std::atomic<int> failingSyncs{0};
     int created = 0;
-    std::atomic<int> synced{0};
+    std::mutex mutex;
+    std::condition_variable syncEnded;
+    int synced = 0;
 };
 
 std::string Contents(const fs::path& path) {
