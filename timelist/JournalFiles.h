@@ -61,5 +61,5 @@ public:
 };
 
 // The program's state folder ($XDG_STATE_HOME/vkx260, or ~/.local/state/vkx260 when the variable is
-// unset or not absolute, on Linux); empty when there is none.
+// unset or not absolute, on Linux; %LOCALAPPDATA%\vkx260 on Windows); empty when there is none.
 std::string JournalFolder();

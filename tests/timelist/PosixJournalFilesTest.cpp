@@ -99,6 +99,8 @@ TEST(PosixJournalFiles, UntrustedFolderAndFiles) {
             crashed.Append("001", "Start", "00:00:01:000");
             left = crashed.Path();
         }
+        EXPECT_EQ(fs::status(left).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
         Journal writer(folder.string(), files);
         if (!c.prepare(left, writer)) {
             fs::remove_all(root);
