@@ -1,13 +1,20 @@
 #pragma once
 
-#include <QPixmap>
+#include "framework/WinTypes.h"
 
-// A bitmap resource of the program.
+// A bitmap resource of the program. The bitmap is this object's own and goes with it.
 class CBitmap {
 public:
+    CBitmap() = default;
+    CBitmap(const CBitmap&) = delete;
+    CBitmap& operator=(const CBitmap&) = delete;
+    ~CBitmap();
+
+    // Loading again replaces the bitmap held.
     bool LoadBitmap(int resourceId);
-    const QPixmap& Pixmap() const { return m_pixmap; }
+    // nullptr until a bitmap is loaded.
+    HBITMAP GetSafeHandle() const { return m_bitmap; }
 
 private:
-    QPixmap m_pixmap;
+    HBITMAP m_bitmap = nullptr;
 };

@@ -1,15 +1,14 @@
 #pragma once
 
-class QAbstractButton;
-class QWidget;
+#include "framework/WinTypes.h"
 
 // A push button of a dialog.
 class CButton {
 public:
-    void Attach(QWidget* control);
+    void Attach(HWND control);
 
     void SetWindowText(const char* text);
 
 private:
-    QAbstractButton* m_button = nullptr;
+    HWND m_control = nullptr;
 };

@@ -8,7 +8,7 @@
 
 #include "framework/WinTypes.h"
 
-class QWidget;
+class CDialog;
 
 struct FileDialogRequest {
     std::string title;
@@ -32,7 +32,7 @@ class CFileDialog {
 public:
     // filter: "Name|pattern|Name|pattern|", as file dialogs take it.
     CFileDialog(const char* defaultExt, const char* fileName, UINT flags, const char* filter,
-                QWidget* parent = nullptr);
+                CDialog* parent = nullptr);
 
     void SetInitialDir(const std::string& directory) { m_request.initialDir = directory; }
     void SetTitle(const std::string& title) { m_request.title = title; }
@@ -46,6 +46,6 @@ public:
 
 private:
     FileDialogRequest m_request;
-    QWidget* m_parent;
+    CDialog* m_parent;
     std::string m_path;
 };

@@ -2,8 +2,7 @@
 
 #include <string>
 
-class QWidget;
-class ReportView;
+#include "framework/WinTypes.h"
 
 // Column alignment of InsertColumn.
 inline constexpr int LVCFMT_LEFT = 0;
@@ -11,7 +10,7 @@ inline constexpr int LVCFMT_LEFT = 0;
 // The time list's report view, attached to a control of a dialog.
 class CListCtrl {
 public:
-    void Attach(QWidget* control);
+    void Attach(HWND control);
 
     int InsertColumn(int column, const char* heading, int format, int width);
     // Returns the new row's index, or -1.
@@ -23,8 +22,6 @@ public:
     int GetItemCount() const;
     std::string GetItemText(int row, int column) const;
 
-    ReportView* View() const { return m_view; }
-
 private:
-    ReportView* m_view = nullptr;
+    HWND m_control = nullptr;
 };

@@ -1,26 +1,19 @@
 #pragma once
 
-#include <functional>
-
 #include "framework/WinTypes.h"
 
-class QAction;
-class QMenuBar;
-class QWidget;
-
-namespace res {
-struct MenuTemplate;
-}
-
-// A window's menu bar (or another menu), its items addressed by command ID.
+// A window's menu bar or system menu, its items addressed by command ID. The framework attaches it
+// to the menu of a dialog's window (CDialog::GetMenu, CDialog::GetSystemMenu); the menu belongs to
+// the window. Choosing an item sends its command to the window.
 class CMenu {
 public:
-    using CommandSink = std::function<void(int command)>;
+    CMenu() = default;
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
 
-    // Fills the bar from a menu template; choosing an item passes its command to the sink.
-    static void Build(QMenuBar* bar, const res::MenuTemplate& menuTemplate, const CommandSink& sink);
-
-    void Attach(QWidget* menu, CommandSink sink);
+    // Used by the framework as it builds a window.
+    void Attach(HMENU menu) { m_menu = menu; }
+    HMENU GetSafeHmenu() const { return m_menu; }
 
     // Searches submenus too. Returns the item's previous state, or (UINT)-1 when no item has the ID.
     UINT EnableMenuItem(UINT command, UINT flags);
@@ -28,8 +21,5 @@ public:
     bool AppendMenu(UINT flags, UINT_PTR command = 0, const char* text = nullptr);
 
 private:
-    QAction* FindCommand(UINT command) const;
-
-    QWidget* m_menu = nullptr;
-    CommandSink m_sink;
+    HMENU m_menu = nullptr;
 };

@@ -3,8 +3,6 @@
 #include <memory>
 #include <string>
 
-class QSaveFile;
-
 // A text file written as a whole: the bytes go to a temporary file beside the target, which
 // replaces the target only when Close has written everything. Until then, and whenever writing
 // fails, an existing file stays as it was and the temporary file is removed. Other programs see
@@ -24,6 +22,8 @@ public:
     void Close();
 
 private:
-    std::unique_ptr<QSaveFile> m_file;
+    // The platform's file being written; each implementation of the framework defines it.
+    struct File;
+    std::unique_ptr<File> m_file;
     std::string m_path;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-// The application object. It exists from program load; it holds no Qt state until Run creates
-// the application, so it can be a static object.
+// The application object. It exists from program load; it holds no window system state until Run
+// sets that up, so it can be a static object.
 class CWinApp {
 public:
     CWinApp() = default;
@@ -9,7 +9,7 @@ public:
     CWinApp& operator=(const CWinApp&) = delete;
     virtual ~CWinApp() = default;
 
-    // Creates the Qt application, runs StartUp and returns the process exit status.
+    // Sets up the window system for the program, runs StartUp and returns the process exit status.
     int Run(int argc, char** argv);
 
 protected:

@@ -2,10 +2,22 @@
 
 #include <cstdint>
 
-// The window framework's constants, with the values the program's templates and handlers use.
+// The window framework's types and constants, with the values the program's templates and handlers
+// use. The constants have the values Windows gives them.
 
 using UINT = unsigned int;
 using UINT_PTR = std::uintptr_t;
+
+// Opaque handles, declared as Windows declares them, so that they are Windows' own types where
+// <windows.h> is included too. Only the framework's implementation looks behind them.
+struct HWND__;
+using HWND = HWND__*;
+struct HICON__;
+using HICON = HICON__*;
+struct HBITMAP__;
+using HBITMAP = HBITMAP__*;
+struct HMENU__;
+using HMENU = HMENU__*;
 
 // Command results and message-box answers.
 inline constexpr int IDOK = 1;

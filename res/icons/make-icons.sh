@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the program's icon, a stopwatch, with ImageMagick and writes it as 32-bit RGBA PNGs at 256,
-# 48 and 32 pixels beside this script. Run it again after changing the drawing; the PNGs are committed.
+# 48 and 32 pixels beside this script, and as vkx260.ico (those sizes and 16 pixels) for the Windows
+# edition's resources. Run it again after changing the drawing; the PNGs and the .ico are committed.
 # Needs: imagemagick (convert), awk.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -74,3 +75,6 @@ draw simple "$work/simple-1024.png"
 convert "$work/full-1024.png" -filter Lanczos -resize 256x256 -strip PNG32:vkx260-256.png
 convert "$work/simple-1024.png" -filter Lanczos -resize 48x48 -strip PNG32:vkx260-48.png
 convert "$work/simple-1024.png" -filter Lanczos -resize 32x32 -strip PNG32:vkx260-32.png
+convert "$work/simple-1024.png" -filter Lanczos -resize 16x16 -strip PNG32:"$work/vkx260-16.png"
+# Windows picks the size that fits; the 256-pixel image stays PNG-compressed inside the .ico.
+convert "$work/vkx260-16.png" vkx260-32.png vkx260-48.png vkx260-256.png vkx260.ico

@@ -1,0 +1,12 @@
+#include "framework/CButton.h"
+
+#include "framework/win32/Utf16.h"
+#include "framework/win32/WindowsApi.h"
+
+void CButton::Attach(HWND control) { m_control = control; }
+
+void CButton::SetWindowText(const char* text) {
+    if (m_control) {
+        SetWindowTextW(m_control, Utf8ToWide(text ? text : "").c_str());
+    }
+}
