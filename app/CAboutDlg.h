@@ -4,8 +4,6 @@
 
 // The About box: program name, version and copyright, ended by OK, Enter, Escape or the close box.
 class CAboutDlg : public CDialog {
-    Q_OBJECT
-
 public:
     CAboutDlg();
 };

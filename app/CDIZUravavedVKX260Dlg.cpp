@@ -1,7 +1,5 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
-#include <QSocketNotifier>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -129,6 +127,8 @@ bool CDIZUravavedVKX260Dlg::InitWindow() {
 
 void CDIZUravavedVKX260Dlg::OnOK() {}
 
+void CDIZUravavedVKX260Dlg::OnShown() { OfferUnsavedJournals(); }
+
 void CDIZUravavedVKX260Dlg::OnSystemCommand(UINT command, intptr_t parameter) {
     if ((command & 0xFFF0) == res::IDM_ABOUTBOX) {
         if (!m_port.IsOpen()) {
@@ -235,41 +235,26 @@ void CDIZUravavedVKX260Dlg::HandleLostConnection() {
 }
 
 void CDIZUravavedVKX260Dlg::WaitForBridge() {
-    if (m_bridgeRetry) {
+    if (IsTimerRunning(kBridgeRetryTimerId)) {
         return;
     }
     // Also once a second: a bridge that was busy when it arrived, or a system whose udev daemon
     // announces nothing, is connected as soon as it can be opened.
-    m_bridgeRetry = new QTimer(this);
-    m_bridgeRetry->setInterval(kBridgeRetryMs);
-    connect(m_bridgeRetry, &QTimer::timeout, this, &CDIZUravavedVKX260Dlg::TryBridge);
-    m_bridgeRetry->start();
+    SetTimer(kBridgeRetryTimerId, kBridgeRetryMs);
     // A driver that cannot watch leaves the retries alone to find the bridge.
-    if (m_driver.WatchArrivals(m_arrivalWatch) != BridgeResult::kSuccess || !m_arrivalWatch) {
+    if (m_driver.WatchArrivals(m_arrivalWatch) != BridgeResult::kSuccess || !m_arrivalWatch ||
+        !WatchDeviceArrivals(m_arrivalWatch->Descriptor())) {
         m_arrivalWatch.reset();
-        return;
     }
-    m_arrivalNotifier = new QSocketNotifier(m_arrivalWatch->Descriptor(), QSocketNotifier::Read, this);
-    connect(m_arrivalNotifier, &QSocketNotifier::activated, this, &CDIZUravavedVKX260Dlg::OnBridgeArrived);
 }
 
 void CDIZUravavedVKX260Dlg::StopWaitingForBridge() {
-    // This may run inside the notifier's or the timer's own signal: they go once control is back
-    // in the loop.
-    if (m_arrivalNotifier) {
-        m_arrivalNotifier->setEnabled(false);
-        m_arrivalNotifier->deleteLater();
-        m_arrivalNotifier = nullptr;
-    }
-    if (m_bridgeRetry) {
-        m_bridgeRetry->stop();
-        m_bridgeRetry->deleteLater();
-        m_bridgeRetry = nullptr;
-    }
+    StopWatchingDeviceArrivals();
+    KillTimer(kBridgeRetryTimerId);
     m_arrivalWatch.reset();
 }
 
-void CDIZUravavedVKX260Dlg::OnBridgeArrived() {
+void CDIZUravavedVKX260Dlg::OnDeviceArrival() {
     if (m_arrivalWatch && m_arrivalWatch->TakeArrival()) {
         TryBridge();
     }
@@ -284,7 +269,11 @@ void CDIZUravavedVKX260Dlg::TryBridge() {
     CloseMessageBox(kConnectionLostText);
 }
 
-void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR) {
+void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR id) {
+    if (id == kBridgeRetryTimerId) {
+        TryBridge();
+        return;
+    }
     if (!m_port.IsOpen()) {
         if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
             StopPolling();

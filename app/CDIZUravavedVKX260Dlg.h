@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,14 +17,9 @@
 #include "timelist/Journal.h"
 #include "timelist/JournalFiles.h"
 
-class QSocketNotifier;
-class QTimer;
-
 // The main window: the time list, the connect button with the connection status, and the commands
 // to save and clear the list. It owns the link port and the frame receiver for its whole life.
 class CDIZUravavedVKX260Dlg : public CDialog {
-    Q_OBJECT
-
 public:
     static constexpr const char* kVendorId = "5f3a";
     static constexpr const char* kProductId = "b7c4";
@@ -35,7 +29,8 @@ public:
     static constexpr UINT kPollPeriodMs = 10;
     static constexpr uint32_t kReceiveCapacity = 80;
     // While waiting for a bridge after an unplug, the bridge is also tried this often.
-    static constexpr int kBridgeRetryMs = 1000;
+    static constexpr UINT_PTR kBridgeRetryTimerId = 2;
+    static constexpr UINT kBridgeRetryMs = 1000;
 
     explicit CDIZUravavedVKX260Dlg(BridgeDriver& driver = SystemBridgeDriver(),
                                    JournalFiles& journalFiles = JournalFiles::System());
@@ -52,7 +47,7 @@ public:
     // without their normal end.
     void OfferUnsavedJournals();
 
-    // One poll: takes at most one frame from the stopwatch.
+    // One poll: takes at most one frame from the stopwatch; or, while waiting for a bridge, one try.
     void OnTimer(UINT_PTR id) override;
 
     void StartPolling();
@@ -71,6 +66,8 @@ protected:
     bool InitWindow() override;
     // Enter outside a button does nothing.
     void OnOK() override;
+    void OnShown() override;
+    void OnDeviceArrival() override;
 
 private:
     // True once the file was written completely.
@@ -94,11 +91,10 @@ private:
     // After an unplug, until the operator connects: a bridge plugged in again is connected by itself.
     void WaitForBridge();
     void StopWaitingForBridge();
-    void OnBridgeArrived();
     // Connects a bridge that is back and ends the waiting; the window keeps waiting when it cannot.
     void TryBridge();
 
-    QIcon m_icon;
+    HICON m_icon = nullptr;
     ComCP2102 m_port;
     ComProtocol m_receiver;
     int32_t m_rxCount = 0;
@@ -118,8 +114,6 @@ private:
     bool m_journalFailureReported = false;
     BridgeDriver& m_driver;
     std::unique_ptr<ArrivalWatch> m_arrivalWatch;
-    QSocketNotifier* m_arrivalNotifier = nullptr;
-    QTimer* m_bridgeRetry = nullptr;
     // Commands that stop polling for a modal window and start it again when it closes.
     int m_pollingHeld = 0;
 };

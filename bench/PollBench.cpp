@@ -24,7 +24,8 @@
 #include "bench/TemporaryStateHome.h"
 #include "bench/TimedBridgeDriver.h"
 #include "framework/MessageBox.h"
-#include "framework/ReportView.h"
+#include "framework/qt/QtHandles.h"
+#include "framework/qt/ReportView.h"
 #include "res/ResourceIds.h"
 #include "sim/FrameEncoder.h"
 
@@ -102,6 +103,10 @@ struct Row {
     Clock::time_point at;
 };
 
+ReportView* ListView(const CDIZUravavedVKX260Dlg& dialog) {
+    return qobject_cast<ReportView*>(ToWidget(dialog.GetDlgItem(res::IDC_TIME_LIST)));
+}
+
 // The window, or the literal tick, connected to the driver; collects the rows it produces.
 class Subject {
 public:
@@ -109,7 +114,7 @@ public:
         if (poller == Poller::Ours) {
             m_dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver);
             m_connected = m_dialog->Create();
-            QObject::connect(&m_dialog->TimeList().View()->Model(), &QAbstractItemModel::rowsInserted,
+            QObject::connect(&ListView(*m_dialog)->Model(), &QAbstractItemModel::rowsInserted,
                              [this] { m_rowTimes.push_back(Clock::now()); });
             m_dialog->SendCommand(res::IDC_CONNECT);
             m_connected = m_connected && m_dialog->IsPolling();

@@ -15,9 +15,10 @@
 #include <string>
 
 #include "app/CDIZUravavedVKX260App.h"
-#include "app/CDIZUravavedVKX260Dlg.h"
 #include "bench/ProcessStatus.h"
 #include "bench/Stats.h"
+#include "res/ResourceIds.h"
+#include "res/Templates.h"
 
 namespace {
 
@@ -28,6 +29,10 @@ constexpr double kTargetS = 0.5;
 
 long long NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+QString MainDialogCaption() {
+    return QString::fromUtf8(res::FindDialogTemplate(res::IDD_MAIN_DIALOG)->caption);
 }
 
 // Prints the time of the first paint of a window's content, then closes that window.
@@ -42,20 +47,14 @@ protected:
             return false;
         }
         QWidget* window = widget->window();
-        auto* mainDialog = qobject_cast<CDIZUravavedVKX260Dlg*>(window);
-        if (m_mainDialogOnly && mainDialog == nullptr) {
+        if (m_mainDialogOnly && window->windowTitle() != MainDialogCaption()) {
             return false;
         }
         m_seen = true;
         std::printf("%lld\n", NowNs());
         std::fflush(stdout);
-        QTimer::singleShot(0, window, [window, mainDialog] {
-            if (mainDialog != nullptr) {
-                mainDialog->EndDialog(IDCANCEL);
-            } else {
-                window->close();
-            }
-        });
+        // The main dialog takes the close box's way out, which ends it as "Beenden" does.
+        QTimer::singleShot(0, window, [window] { window->close(); });
         return false;
     }
 

@@ -2,10 +2,14 @@
 
 #include <QAbstractButton>
 
-void CButton::Attach(QWidget* control) { m_button = qobject_cast<QAbstractButton*>(control); }
+#include "framework/qt/QtHandles.h"
+
+void CButton::Attach(HWND control) {
+    m_control = qobject_cast<QAbstractButton*>(ToWidget(control)) ? control : nullptr;
+}
 
 void CButton::SetWindowText(const char* text) {
-    if (m_button) {
-        m_button->setText(QString::fromUtf8(text));
+    if (m_control) {
+        static_cast<QAbstractButton*>(ToWidget(m_control))->setText(QString::fromUtf8(text));
     }
 }

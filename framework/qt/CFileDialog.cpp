@@ -6,6 +6,9 @@
 #include <QLineEdit>
 #include <QStringList>
 
+#include "framework/CDialog.h"
+#include "framework/qt/QtHandles.h"
+
 namespace {
 
 FileChooser& InstalledChooser() {
@@ -108,7 +111,7 @@ FileChooser SetFileChooser(FileChooser chooser) {
 }
 
 CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, UINT flags, const char* filter,
-                         QWidget* parent)
+                         CDialog* parent)
     : m_parent(parent) {
     m_request.defaultExt = defaultExt ? defaultExt : "";
     m_request.fileName = fileName ? fileName : "";
@@ -119,7 +122,8 @@ CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, UINT flag
 int CFileDialog::DoModal() {
     const FileChooser& chooser = InstalledChooser();
     const std::optional<std::string> chosen =
-        chooser ? chooser(m_request) : ShowRealDialog(m_request, m_parent);
+        chooser ? chooser(m_request)
+                : ShowRealDialog(m_request, m_parent ? ToWidget(m_parent->GetSafeHwnd()) : nullptr);
     if (!chosen || chosen->empty()) {
         return IDCANCEL;
     }

@@ -3,19 +3,29 @@
 #include <QLabel>
 
 #include "framework/CBitmap.h"
+#include "framework/qt/QtHandles.h"
 
-void CStatic::Attach(QWidget* control) { m_label = qobject_cast<QLabel*>(control); }
+namespace {
+
+QLabel* LabelOf(HWND control) { return static_cast<QLabel*>(ToWidget(control)); }
+
+}  // namespace
+
+void CStatic::Attach(HWND control) {
+    m_control = qobject_cast<QLabel*>(ToWidget(control)) ? control : nullptr;
+}
 
 void CStatic::SetWindowText(const char* text) {
-    if (m_label) {
-        m_label->setText(QString::fromUtf8(text));
+    if (m_control) {
+        LabelOf(m_control)->setText(QString::fromUtf8(text));
     }
 }
 
 void CStatic::SetBitmap(const CBitmap& bitmap) {
-    if (!m_label) {
+    if (!m_control) {
         return;
     }
-    m_label->setPixmap(bitmap.Pixmap());
-    m_label->resize(bitmap.Pixmap().size());
+    const QPixmap pixmap = bitmap.GetSafeHandle() ? *ToPixmap(bitmap.GetSafeHandle()) : QPixmap();
+    LabelOf(m_control)->setPixmap(pixmap);
+    LabelOf(m_control)->resize(pixmap.size());
 }

@@ -4,6 +4,10 @@
 
 #include "framework/CFileException.h"
 
+struct CStdioFile::File : QSaveFile {
+    using QSaveFile::QSaveFile;
+};
+
 CStdioFile::CStdioFile() = default;
 
 // Without Close the new file is discarded; the target is untouched.
@@ -11,7 +15,7 @@ CStdioFile::~CStdioFile() = default;
 
 bool CStdioFile::Open(const std::string& path) {
     m_path = path;
-    m_file = std::make_unique<QSaveFile>(QString::fromStdString(path));
+    m_file = std::make_unique<File>(QString::fromStdString(path));
     if (!m_file->open(QIODevice::WriteOnly)) {
         m_file.reset();
         return false;

@@ -1,13 +1,15 @@
-#include "framework/ControlFactory.h"
+#include "framework/qt/ControlFactory.h"
 
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 
-#include "framework/DialogUnits.h"
-#include "framework/ReportView.h"
 #include "framework/ResourceIcon.h"
+#include "framework/qt/DialogUnits.h"
+#include "framework/qt/QtHandles.h"
+#include "framework/qt/ReportView.h"
 #include "res/Templates.h"
 
 namespace {
@@ -32,7 +34,9 @@ QWidget* CreateWidget(const res::ControlTemplate& control, QWidget* parent) {
         case res::ControlKind::StaticIcon: {
             auto* label = new QLabel(parent);
             const int size = parent->style()->pixelMetric(QStyle::PM_LargeIconSize);
-            label->setPixmap(LoadIconResource(control.resource).pixmap(size, size));
+            if (HICON icon = LoadIconResource(control.resource)) {
+                label->setPixmap(ToIcon(icon)->pixmap(size, size));
+            }
             return label;
         }
         case res::ControlKind::ListView:

@@ -1,4 +1,4 @@
-#include "framework/ListModel.h"
+#include "framework/qt/ListModel.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "framework/ReportView.h"
+#include "framework/qt/ReportView.h"
 
 #include <QHeaderView>
 #include <QScrollBar>

@@ -2,7 +2,7 @@
 
 #include <QTableView>
 
-#include "framework/ListModel.h"
+#include "framework/qt/ListModel.h"
 
 // A list in report view: rows of text under column headings, all rows of one height, no grid, no
 // sorting, no editing. Its model is its own.

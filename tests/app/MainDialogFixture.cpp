@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "framework/CMenu.h"
+#include "framework/qt/QtHandles.h"
 #include "sim/FrameEncoder.h"
 
 void MainDialogFixture::SetUp() {
@@ -41,16 +42,20 @@ std::vector<uint8_t> MainDialogFixture::EventFrame(uint8_t kind, uint8_t hours, 
     return FrameEncoder().Encode(FrameEncoder::EventPayload(kind, hours, minutes, seconds, milliseconds));
 }
 
+QDialog* MainDialogFixture::Window() const { return qobject_cast<QDialog*>(ToWidget(dialog->GetSafeHwnd())); }
+
+QWidget* MainDialogFixture::Control(int id) const { return ToWidget(dialog->GetDlgItem(id)); }
+
 std::string MainDialogFixture::StatusText() const {
-    return qobject_cast<QLabel*>(dialog->GetDlgItem(res::IDC_STATUS_TEXT))->text().toStdString();
+    return qobject_cast<QLabel*>(Control(res::IDC_STATUS_TEXT))->text().toStdString();
 }
 
 std::string MainDialogFixture::ButtonCaption() const {
-    return qobject_cast<QPushButton*>(dialog->GetDlgItem(res::IDC_CONNECT))->text().toStdString();
+    return qobject_cast<QPushButton*>(Control(res::IDC_CONNECT))->text().toStdString();
 }
 
 QColor MainDialogFixture::PictureColor() const {
-    const QPixmap pixmap = qobject_cast<QLabel*>(dialog->GetDlgItem(res::IDC_STATUS_PICTURE))->pixmap();
+    const QPixmap pixmap = qobject_cast<QLabel*>(Control(res::IDC_STATUS_PICTURE))->pixmap();
     return pixmap.isNull() ? QColor() : pixmap.toImage().pixelColor(24, 24);
 }
 

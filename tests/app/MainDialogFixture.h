@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -43,6 +44,9 @@ protected:
     static std::vector<uint8_t> EventFrame(uint8_t kind, uint8_t hours, uint8_t minutes, uint8_t seconds,
                                            uint16_t milliseconds);
 
+    // The dialog's window and controls as the widgets they are here.
+    QDialog* Window() const;
+    QWidget* Control(int id) const;
     std::string StatusText() const;
     std::string ButtonCaption() const;
     QColor PictureColor() const;

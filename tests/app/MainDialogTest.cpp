@@ -6,8 +6,9 @@
 
 #include "app/CDIZUravavedVKX260Dlg.h"
 #include "framework/CMenu.h"
-#include "framework/DialogUnits.h"
-#include "framework/ReportView.h"
+#include "framework/qt/DialogUnits.h"
+#include "framework/qt/QtHandles.h"
+#include "framework/qt/ReportView.h"
 #include "tests/app/MainDialogFixture.h"
 
 namespace {
@@ -25,15 +26,15 @@ using MainDialogTest = MainDialogFixture;
 
 TEST_F(MainDialogTest, StartsDisconnectedWithAnEmptyListInAFixedWindow) {
     ExpectDisconnectedState();
-    EXPECT_EQ(dialog->windowTitle(), "DIZ Uravaved VKX260");
-    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
-    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_TRUE(dialog->GetDlgItem(IDOK)->isHidden());
-    EXPECT_EQ(dialog->focusWidget(), dialog->GetDlgItem(IDCANCEL));
+    EXPECT_EQ(Window()->windowTitle(), "DIZ Uravaved VKX260");
+    EXPECT_EQ(Window()->minimumSize(), Window()->maximumSize());
+    EXPECT_FALSE(Window()->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(Window()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(Control(IDOK)->isHidden());
+    EXPECT_EQ(Window()->focusWidget(), Control(IDCANCEL));
     EXPECT_FALSE(dialog->HasUnsavedRows());
 
-    auto* view = qobject_cast<ReportView*>(dialog->GetDlgItem(res::IDC_TIME_LIST));
+    auto* view = qobject_cast<ReportView*>(Control(res::IDC_TIME_LIST));
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->model()->rowCount(), 0);
     const std::array<std::pair<const char*, int>, 3> columns{
@@ -60,10 +61,10 @@ TEST_F(MainDialogTest, ControlsSitWhereTheTemplatePutsThem) {
         {res::IDC_CLEAR_LIST, 177, 22, 80, 20, "Liste löschen"},
         {res::IDC_STATUS_TEXT, 341, 97, 22, 8, "inaktiv"},
     };
-    const DialogUnits units(dialog->font());
+    const DialogUnits units(Window()->font());
     for (const Placement& placement : placements) {
         SCOPED_TRACE(placement.id);
-        QWidget* control = dialog->GetDlgItem(placement.id);
+        QWidget* control = Control(placement.id);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control->geometry(),
                   units.ToPixels(placement.x, placement.y, placement.width, placement.height));
@@ -72,7 +73,7 @@ TEST_F(MainDialogTest, ControlsSitWhereTheTemplatePutsThem) {
         }
     }
     // The picture takes its bitmap's size at the template's position.
-    QWidget* picture = dialog->GetDlgItem(res::IDC_STATUS_PICTURE);
+    QWidget* picture = Control(res::IDC_STATUS_PICTURE);
     EXPECT_EQ(picture->pos(), units.ToPixels(337, 65, 15, 13).topLeft());
     EXPECT_EQ(picture->size(), QSize(48, 48));
 }
@@ -87,7 +88,7 @@ TEST_F(MainDialogTest, MenuItemsCarryTheirCommands) {
     EXPECT_EQ(menu->GetMenuState(12345), static_cast<UINT>(-1));
     // The manual's information line does nothing when chosen.
     dialog->SendCommand(res::ID_MENU_MANUAL_NOTE);
-    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(Window()->isVisible());
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -317,7 +318,7 @@ bool PollingWhileModal(CDIZUravavedVKX260Dlg& dialog, const std::function<void()
     QTimer::singleShot(0, [&] {
         checked = true;
         QWidget* modal = QApplication::activeModalWidget();
-        opened = modal != nullptr && modal != &dialog;
+        opened = modal != nullptr && modal != ToWidget(dialog.GetSafeHwnd());
         polling = dialog.IsPolling();
         if (opened) {
             QTest::keyClick(modal, Qt::Key_Escape);
@@ -351,10 +352,12 @@ TEST_F(MainDialogTest, AboutBoxPausesPollingAndIsOfferedOnlyWhileDisconnected) {
 
 TEST_F(MainDialogTest, EveryExitRouteEndsAtOnceWithNothingUnsaved) {
     const std::function<void(CDIZUravavedVKX260Dlg&)> routes[] = {
-        [](CDIZUravavedVKX260Dlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
-        [](CDIZUravavedVKX260Dlg& d) { d.close(); },
+        [](CDIZUravavedVKX260Dlg& d) { QTest::keyClick(ToWidget(d.GetSafeHwnd()), Qt::Key_Escape); },
+        [](CDIZUravavedVKX260Dlg& d) { ToWidget(d.GetSafeHwnd())->close(); },
         [](CDIZUravavedVKX260Dlg& d) { d.SendCommand(res::ID_MENU_EXIT); },
-        [](CDIZUravavedVKX260Dlg& d) { qobject_cast<QPushButton*>(d.GetDlgItem(IDCANCEL))->click(); },
+        [](CDIZUravavedVKX260Dlg& d) {
+            qobject_cast<QPushButton*>(ToWidget(d.GetDlgItem(IDCANCEL)))->click();
+        },
     };
     for (const auto& route : routes) {
         driver.Reset();
@@ -368,8 +371,8 @@ TEST_F(MainDialogTest, EveryExitRouteEndsAtOnceWithNothingUnsaved) {
         ASSERT_TRUE(QFile::exists(journal));
         route(*dialog);
         EXPECT_FALSE(QFile::exists(journal)) << "a normal end leaves the journal behind";
-        EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(dialog->result(), IDCANCEL);
+        EXPECT_FALSE(Window()->isVisible());
+        EXPECT_EQ(Window()->result(), IDCANCEL);
         EXPECT_FALSE(dialog->IsPolling());
         EXPECT_FALSE(driver.IsDeviceOpen());
         EXPECT_TRUE(boxes.empty());
@@ -401,15 +404,15 @@ TEST_F(MainDialogTest, JournalThatCannotBeWrittenIsToldOnceAndCatchesUpOnceItCan
 }
 
 TEST_F(MainDialogTest, EnterInTheListDoesNothing) {
-    dialog->GetDlgItem(res::IDC_TIME_LIST)->setFocus();
-    QTest::keyClick(dialog->GetDlgItem(res::IDC_TIME_LIST), Qt::Key_Return);
-    EXPECT_TRUE(dialog->isVisible());
+    Control(res::IDC_TIME_LIST)->setFocus();
+    QTest::keyClick(Control(res::IDC_TIME_LIST), Qt::Key_Return);
+    EXPECT_TRUE(Window()->isVisible());
     EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MainDialogTest, NewRowIsScrolledIntoViewAfterTheOperatorScrolledAway) {
     Connect();
-    auto* view = qobject_cast<ReportView*>(dialog->GetDlgItem(res::IDC_TIME_LIST));
+    auto* view = qobject_cast<ReportView*>(Control(res::IDC_TIME_LIST));
     for (int i = 0; i < 200; ++i) {
         driver.Deliver(EventFrame(3, 0, 0, static_cast<uint8_t>(i % 60), 0));
         Tick();
@@ -425,7 +428,7 @@ TEST_F(MainDialogTest, NewRowIsScrolledIntoViewAfterTheOperatorScrolledAway) {
          {std::pair{Qt::Key_Tab, res::IDC_CLEAR_LIST}, {Qt::Key_Backtab, res::IDC_SAVE_LIST}}) {
         view->setFocus();
         QTest::keyClick(view, key);
-        EXPECT_EQ(dialog->focusWidget(), dialog->GetDlgItem(next)) << key;
+        EXPECT_EQ(Window()->focusWidget(), Control(next)) << key;
     }
     for (const auto& [key, row] : {std::pair{Qt::Key_End, 200}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1}}) {
         QTest::keyClick(view, key);
@@ -439,10 +442,10 @@ TEST_F(MainDialogTest, ScreenshotOfTheWindow) {
         driver.Deliver(frame);
         Tick();
     }
-    const QPixmap shot = dialog->grab();
+    const QPixmap shot = Window()->grab();
     const QString path = QStringLiteral(VKX_SCREENSHOT_DIR "/main-window.png");
     ASSERT_TRUE(shot.save(path)) << path.toStdString();
-    EXPECT_EQ(shot.size(), dialog->size());
+    EXPECT_EQ(shot.size(), Window()->size());
 }
 
 }  // namespace

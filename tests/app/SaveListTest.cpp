@@ -334,7 +334,7 @@ TEST_F(SaveListTest, ExitGuardNeverLosesUnsavedRows) {
         EXPECT_EQ(boxes[0].text, kUnsavedText);
         EXPECT_EQ(boxes[0].caption, "Nicht gespeicherte Daten?");
         EXPECT_EQ(boxes[0].style, MB_YESNOCANCEL);
-        EXPECT_EQ(dialog->isVisible(), !c.ends);
+        EXPECT_EQ(Window()->isVisible(), !c.ends);
         EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.fileWritten);
         EXPECT_EQ(dialog->HasUnsavedRows(), !c.fileWritten);
         EXPECT_EQ(driver.IsDeviceOpen(), !c.ends);
@@ -348,7 +348,7 @@ TEST_F(SaveListTest, ExitIsAbandonedWhenTheFileCannotBeWritten) {
     answer = IDYES;
     chosen = PathIn("missing/list.csv");
     dialog->SendCommand(res::ID_MENU_EXIT);
-    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(Window()->isVisible());
     EXPECT_TRUE(dialog->HasUnsavedRows());
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, kOpenErrorText);
@@ -367,7 +367,7 @@ TEST_F(SaveListTest, RowsArrivingWhileTheQuestionIsShownAreSaved) {
         }
     };
     dialog->SendCommand(IDCANCEL);
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(Window()->isVisible());
     EXPECT_EQ(Contents(*chosen), "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Stopp,00:00:05.000\r\n");
 }
 
@@ -398,7 +398,7 @@ TEST_F(SaveListTest, SavingKeepsTheNumberingAndClearingAsksNothing) {
     dialog->SendCommand(res::IDC_CLEAR_LIST);
     EXPECT_TRUE(boxes.empty());
     dialog->SendCommand(IDCANCEL);
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(Window()->isVisible());
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -33,6 +33,7 @@
 #include "framework/CFileDialog.h"
 #include "framework/CMenu.h"
 #include "framework/MessageBox.h"
+#include "framework/qt/QtHandles.h"
 #include "res/ResourceIds.h"
 #include "sim/EmulatedBridge.h"
 #include "sim/FrameEncoder.h"
@@ -166,7 +167,7 @@ protected:
         ASSERT_TRUE(m_bridge.Plug(error)) << error;
         m_dialog = std::make_unique<CDIZUravavedVKX260Dlg>();
         ASSERT_TRUE(m_dialog->Create());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(ToWidget(m_dialog->GetSafeHwnd())));
     }
 
     void TearDown() override {
@@ -178,7 +179,7 @@ protected:
     // A click on "Verbindung herstellen"; frames may go out once the dialog has opened, set and
     // flushed the line, which it does before the click returns.
     void Connect() {
-        auto* button = qobject_cast<QPushButton*>(m_dialog->GetDlgItem(res::IDC_CONNECT));
+        auto* button = qobject_cast<QPushButton*>(ToWidget(m_dialog->GetDlgItem(res::IDC_CONNECT)));
         ASSERT_NE(button, nullptr);
         ASSERT_EQ(button->text(), "Verbindung herstellen");
         QTest::mouseClick(button, Qt::LeftButton);
@@ -198,7 +199,7 @@ protected:
     QByteArray SaveAs(const char* name) {
         const std::string path = QDir(m_folder.path()).filePath(name).toStdString();
         m_chosen = path;
-        QTest::mouseClick(m_dialog->GetDlgItem(res::IDC_SAVE_LIST), Qt::LeftButton);
+        QTest::mouseClick(ToWidget(m_dialog->GetDlgItem(res::IDC_SAVE_LIST)), Qt::LeftButton);
         QFile file(QString::fromStdString(path));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
     }
@@ -209,7 +210,7 @@ protected:
             m_boxes.begin(), m_boxes.end(), [&](const MessageBoxRequest& box) { return box.text == text; }));
     }
     std::string Text(int id) const {
-        const QWidget* control = m_dialog->GetDlgItem(id);
+        const QWidget* control = ToWidget(m_dialog->GetDlgItem(id));
         if (const auto* label = qobject_cast<const QLabel*>(control)) {
             return label->text().toStdString();
         }
@@ -217,7 +218,7 @@ protected:
     }
     QColor PictureColor() const {
         const QPixmap picture =
-            qobject_cast<QLabel*>(m_dialog->GetDlgItem(res::IDC_STATUS_PICTURE))->pixmap();
+            qobject_cast<QLabel*>(ToWidget(m_dialog->GetDlgItem(res::IDC_STATUS_PICTURE)))->pixmap();
         return picture.isNull() ? QColor() : picture.toImage().pixelColor(24, 24);
     }
     bool InfoEnabled() const { return m_dialog->GetMenu()->GetMenuState(res::ID_MENU_INFO) == MF_ENABLED; }
@@ -314,7 +315,7 @@ TEST_F(InProcessTest, RowsReachTheFileAndSurviveAnUnplug) {
     EXPECT_EQ(SaveAs("second.csv"), ExpectedCsv(events));
 
     // The box came once, and a disconnect by the operator says nothing.
-    QTest::mouseClick(m_dialog->GetDlgItem(res::IDC_CONNECT), Qt::LeftButton);
+    QTest::mouseClick(ToWidget(m_dialog->GetDlgItem(res::IDC_CONNECT)), Qt::LeftButton);
     ExpectDisconnected();
     EXPECT_EQ(BoxesSaying(kConnectionLostText), 1);
     EXPECT_EQ(m_boxes.size(), 3u);
