@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "app/SystemBridgeDriver.h"
 #include "framework/CBitmap.h"
 #include "framework/CButton.h"
 #include "framework/CDialog.h"
@@ -13,6 +12,7 @@
 #include "framework/CStatic.h"
 #include "link/ArrivalWatch.h"
 #include "link/ComCP2102.h"
+#include "link/SystemBridgeDriver.h"
 #include "protocol/ComProtocol.h"
 #include "timelist/Journal.h"
 #include "timelist/JournalFiles.h"

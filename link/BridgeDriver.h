@@ -26,6 +26,8 @@ inline constexpr uint32_t kDeviceNotFound = 0xFF;
 
 // Selectors of GetProductString.
 namespace ProductString {
+// A string that names this one bridge among the stopwatch's bridges.
+inline constexpr uint32_t kSerialNumber = 0;
 inline constexpr uint32_t kDescription = 1;
 inline constexpr uint32_t kVendorId = 3;
 inline constexpr uint32_t kProductId = 4;

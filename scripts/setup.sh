@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs from Debian's archive whatever the build and the tests need, then configures and builds.
+# Installs from Debian's archive whatever the build and the tests need (the Windows edition's
+# cross compiler, Wine and NSIS among them, about 1.1 GB), then configures and builds.
 # Usage: scripts/setup.sh [build folder] [extra cmake arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,7 @@ packages=(
     umockdev libumockdev-dev
     desktop-file-utils appstream dpkg-dev
     xvfb xdotool
+    g++-mingw-w64-x86-64-posix wine wine64 fonts-wine nsis
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Sets up and builds (scripts/setup.sh), then runs every test: the frame receiver under libFuzzer
-# for a minute (a build made with clang), the tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer (a second build), and last the whole suite in the main build, whose
-# summary closes the run.
+# Sets up and builds (scripts/setup.sh), then runs every test: the Windows edition's under Wine (a
+# cross build), the frame receiver under libFuzzer for a minute (a build made with clang), the tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer (a second build), and last the whole suite in
+# the main build, whose summary closes the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
@@ -10,6 +10,14 @@ scripts/setup.sh build-asan -DVKX_SANITIZE=ON
 # libFuzzer comes with clang; only the fuzz target is built there.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-fuzz -j"$(nproc)" --target vkx_fuzz_receiver
+
+# The Windows edition, cross-built with MinGW-w64; its tests run under Wine in a prefix of the build
+# folder, with one wineserver kept running for them all and stopped however the run ends.
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
+cmake --build build-win -j"$(nproc)"
+trap 'scripts/wine-prefix.sh stop build-win/wine' EXIT
+scripts/wine-prefix.sh start build-win/wine
+ctest --test-dir build-win --output-on-failure
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-fuzz --output-on-failure -L fuzz

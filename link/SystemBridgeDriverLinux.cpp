@@ -1,4 +1,4 @@
-#include "app/SystemBridgeDriver.h"
+#include "link/SystemBridgeDriver.h"
 
 #include "link/LinuxBridgeDriver.h"
 
