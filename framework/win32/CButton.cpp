@@ -1,7 +1,7 @@
 #include "framework/CButton.h"
 
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 
 void CButton::Attach(HWND control) { m_control = control; }
 

@@ -126,22 +126,26 @@ void CDialog::Window::AddMenuBar() {
     if (!menuTemplate || !(menuBar = CreateMenuBar(*menuTemplate))) {
         return;
     }
-    SetMenu(hwnd, menuBar);
+    if (!SetMenu(hwnd, menuBar)) {
+        DestroyMenu(menuBar);
+        menuBar = nullptr;
+        return;
+    }
     menu.Attach(menuBar);
-    // The bar takes its height from the client area: the window grows by it, so the controls keep
-    // the room that the template gives them.
-    RECT client{0, 0, dialogTemplate->width, dialogTemplate->height};
-    MapDialogRect(hwnd, &client);
-    AdjustWindowRectEx(&client, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), TRUE,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+    // The bar takes its height from the client area: the window grows by what the client area
+    // lost, so the controls keep the room that the template gives them, at any DPI.
+    RECT wanted{0, 0, dialogTemplate->width, dialogTemplate->height};
+    MapDialogRect(hwnd, &wanted);
+    RECT client{};
     RECT frame{};
+    GetClientRect(hwnd, &client);
     GetWindowRect(hwnd, &frame);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
+    const int growX = wanted.right - client.right;
+    const int growY = wanted.bottom - client.bottom;
     // Centred again, as the template's window was.
-    const int x = frame.left - (width - (frame.right - frame.left)) / 2;
-    const int y = frame.top - (height - (frame.bottom - frame.top)) / 2;
-    SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd, nullptr, frame.left - growX / 2, frame.top - growY / 2,
+                 frame.right - frame.left + growX, frame.bottom - frame.top + growY,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDialog::Window::SetUpControls() {

@@ -1,7 +1,7 @@
 #include "framework/CListCtrl.h"
 
 #include "framework/win32/ListRows.h"
-#include "framework/win32/Utf16.h"
+#include "link/Utf16.h"
 
 void CListCtrl::Attach(HWND control) { m_control = control; }
 

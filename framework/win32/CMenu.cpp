@@ -1,7 +1,7 @@
 #include "framework/CMenu.h"
 
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 
 namespace {
 

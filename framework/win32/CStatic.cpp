@@ -1,7 +1,7 @@
 #include "framework/CStatic.h"
 
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 
 void CStatic::Attach(HWND control) { m_control = control; }
 

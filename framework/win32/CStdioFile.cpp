@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "framework/CFileException.h"
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 
 namespace {
 

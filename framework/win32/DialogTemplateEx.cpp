@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 #include "res/Templates.h"
 
 namespace {

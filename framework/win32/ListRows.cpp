@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/win32/Utf16.h"
+#include "link/Utf16.h"
 
 namespace {
 

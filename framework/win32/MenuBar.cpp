@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "framework/win32/Utf16.h"
+#include "link/Utf16.h"
 #include "res/Templates.h"
 
 HMENU CreateMenuBar(const res::MenuTemplate& menuTemplate) {

@@ -1,8 +1,8 @@
 #include "framework/MessageBox.h"
 
 #include "framework/win32/ProgramName.h"
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "framework/win32/Utf16.h"
 #include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
 
 std::string ProgramName() {
     std::vector<wchar_t> path(MAX_PATH);

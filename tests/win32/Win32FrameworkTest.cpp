@@ -1,0 +1,197 @@
+// The Win32 framework where a wrong byte or a wrong call would go unseen until a user looks: the
+// dialog that the in-memory template builds, the list's text path, and the atomic save.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "framework/CFileException.h"
+#include "framework/CStdioFile.h"
+#include "framework/MessageBox.h"
+#include "framework/win32/WindowsApi.h"
+#include "link/Utf16.h"
+#include "res/ResourceIds.h"
+#include "res/Templates.h"
+
+namespace {
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return name;
+}
+
+std::wstring ExpectedClass(res::ControlKind kind) {
+    switch (kind) {
+        case res::ControlKind::PushButton:
+        case res::ControlKind::GroupBox:
+            return L"Button";
+        case res::ControlKind::ListView:
+            return L"SysListView32";
+        default:
+            return L"Static";
+    }
+}
+
+class MainWindow : public CDialog {
+public:
+    MainWindow() : CDialog(res::IDD_MAIN_DIALOG) {}
+};
+
+// Every control of the template, in its place, of its class, with its text, in the tab order.
+TEST(Win32Dialog, BuiltAsTheTemplateSays) {
+    MainWindow window;
+    ASSERT_TRUE(window.Create());
+    HWND dialog = window.GetSafeHwnd();
+    const res::DialogTemplate& dialogTemplate = *res::FindDialogTemplate(res::IDD_MAIN_DIALOG);
+    std::vector<HWND> tabStops;
+    HWND child = GetWindow(dialog, GW_CHILD);
+    for (const res::ControlTemplate& control : dialogTemplate.controls) {
+        SCOPED_TRACE(control.id);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(ClassOf(child), ExpectedClass(control.kind));
+        EXPECT_EQ(GetDlgCtrlID(child), control.id);
+        // Position and size are converted each on its own, as the dialog manager does.
+        RECT place{control.x, control.y, control.width, control.height};
+        MapDialogRect(dialog, &place);
+        RECT actual{};
+        GetWindowRect(child, &actual);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+        EXPECT_EQ(actual.left, place.left);
+        EXPECT_EQ(actual.top, place.top);
+        if (control.kind != res::ControlKind::StaticBitmap) {
+            EXPECT_EQ(actual.right - actual.left, place.right);
+            EXPECT_EQ(actual.bottom - actual.top, place.bottom);
+        }
+        if (control.kind == res::ControlKind::PushButton || control.kind == res::ControlKind::StaticText) {
+            wchar_t text[128] = {};
+            GetWindowTextW(child, text, static_cast<int>(std::size(text)));
+            EXPECT_EQ(WideToUtf8(text), control.text);
+        }
+        if ((control.styles & res::style::kTabStop) && (control.styles & res::style::kVisible)) {
+            tabStops.push_back(child);
+        }
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    for (size_t i = 0; i + 1 < tabStops.size(); ++i) {
+        EXPECT_EQ(GetNextDlgTabItem(dialog, tabStops[i], FALSE), tabStops[i + 1]) << "tab stop " << i;
+    }
+    // The menu bar takes no room from the controls.
+    RECT wanted{0, 0, dialogTemplate.width, dialogTemplate.height};
+    MapDialogRect(dialog, &wanted);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, wanted.right);
+    EXPECT_EQ(client.bottom, wanted.bottom);
+    ASSERT_NE(window.GetMenu(), nullptr);
+    EXPECT_EQ(window.GetMenu()->GetMenuState(res::ID_MENU_EXIT), static_cast<UINT>(MF_ENABLED));
+    EXPECT_NE(window.GetSystemMenu(false), nullptr);
+}
+
+// The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16.
+TEST(Win32Dialog, ListShowsTheRowsAsText) {
+    MainWindow window;
+    ASSERT_TRUE(window.Create());
+    CListCtrl list;
+    list.Attach(window.GetDlgItem(res::IDC_TIME_LIST));
+    ASSERT_EQ(list.InsertColumn(0, "Index", LVCFMT_LEFT, 60), 0);
+    ASSERT_EQ(list.InsertColumn(1, "Zeitpunkt", LVCFMT_LEFT, 96), 1);
+    for (int row = 0; row < 3; ++row) {
+        ASSERT_EQ(list.InsertItem(row, std::to_string(row + 1).c_str()), row);
+        ASSERT_TRUE(list.SetItemText(row, 1, "12:00 Größe"));
+    }
+    HWND view = window.GetDlgItem(res::IDC_TIME_LIST);
+    EXPECT_EQ(ListView_GetItemCount(view), 3);
+    wchar_t text[64] = {};
+    ListView_GetItemText(view, 2, 1, text, static_cast<int>(std::size(text)));
+    EXPECT_EQ(WideToUtf8(text), "12:00 Größe");
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = text;
+    column.cchTextMax = static_cast<int>(std::size(text));
+    ASSERT_TRUE(ListView_GetColumn(view, 1, &column));
+    EXPECT_EQ(WideToUtf8(text), "Zeitpunkt");
+    ASSERT_TRUE(list.DeleteAllItems());
+    EXPECT_EQ(ListView_GetItemCount(view), 0);
+}
+
+// A box that the program closes itself (the bridge is back) returns, as if Escape had been pressed.
+constexpr char kLostText[] =
+    "Die Verbindung zur VKX260 wurde unterbrochen.\n\nPrüfen Sie die USB-Verbindung.";
+
+TEST(Win32MessageBox, ClosedByItsText) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        CloseMessageBox(kLostText);
+    });
+    ASSERT_NE(timer, 0u);
+    EXPECT_NE(MessageBox(kLostText, "Verbindungsfehler", MB_ICONINFORMATION), 0);
+}
+
+std::string Contents(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+size_t FilesIn(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    size_t count = 0;
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    FindClose(search);
+    return count;
+}
+
+// The old file stays whole when it cannot be replaced, and no temporary file is left behind.
+TEST(Win32StdioFile, ReplacesTheOldFileOnlyWhenComplete) {
+    struct Case {
+        const char* name;
+        bool targetHeldOpen;
+        const char* expected;
+        bool throws;
+    };
+    const Case cases[] = {
+        {"replaced", false, "new;\r\n", false},
+        {"held by another program", true, "old;\r\n", true},
+    };
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    const std::wstring folder = std::wstring(base) + L"vkx-stdiofile";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring target = folder + L"\\Liste.csv";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(target.c_str(), std::ios::binary) << "old;\r\n";
+        HANDLE holder = c.targetHeldOpen ? CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                         : INVALID_HANDLE_VALUE;
+        bool threw = false;
+        {
+            CStdioFile file;
+            ASSERT_TRUE(file.Open(WideToUtf8(target)));
+            try {
+                file.WriteString("new;\r\n");
+                file.Close();
+            } catch (const CFileException& error) {
+                threw = true;
+                EXPECT_EQ(error.FileName(), WideToUtf8(target));
+            }
+        }
+        if (holder != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder);
+        }
+        EXPECT_EQ(threw, c.throws);
+        EXPECT_EQ(Contents(target), c.expected);
+        EXPECT_EQ(FilesIn(folder), 1u);
+        DeleteFileW(target.c_str());
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
