@@ -1,5 +1,8 @@
 #include "framework/MessageBox.h"
 
+#include <iterator>
+#include <string>
+
 #include "framework/win32/ProgramName.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
