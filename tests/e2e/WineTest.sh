@@ -3,10 +3,10 @@
 # its Wine mode lists the bridge through the registry and feeds its COM port; the real .exe shows its
 # window on a virtual X display; the keyboard (X's test extension) connects, the rows arrive, "Liste
 # speichern" saves them through the Save As dialog under a typed path, and Escape ends the program.
-# The file must hold exactly the bytes that the Linux edition writes for the same frames, and the
-# normal end must leave no journal. Then the installer installs silently, the Start-menu entry
-# starts the installed program, its window appears and Escape closes it, and the uninstaller
-# removes it again.
+# An unplug and a replug come on the way. The file must hold exactly the bytes that the Linux
+# edition writes for the same frames, and the normal end must leave no journal. Then the installer
+# installs silently, the Start-menu entry starts the installed program, its window appears and
+# Escape closes it, and the uninstaller removes it again.
 #
 # Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe
 #   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png.
@@ -79,7 +79,7 @@ no_window_named() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; 
 # The X server picks a free display itself and names it on descriptor 3.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-wait_for "the X server" grep -q '^[0-9][0-9]*$' "$work/display"
+wait_for "the X server" grep -qs '^[0-9][0-9]*$' "$work/display"
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 export XAUTHORITY="$work/no-cookie"
@@ -93,7 +93,9 @@ german=(env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
 booted=$SECONDS
 
 # Noise, events of every kind (a lap with 0x10 in its payload, sent escaped; an unknown kind with
-# the largest fields) and a frame with a wrong CRC, back to back.
+# the largest fields) and a frame with a wrong CRC, back to back; then an unplug, 2 s without a
+# bridge, and the bridge back, which the program connects by itself within its one-second retry
+# (Wine raises no WM_DEVICECHANGE), closing its lost-connection box.
 cat >"$work/scenario" <<'EOF'
 raw 55 10 03 FF
 event start 0 0 0 0
@@ -103,12 +105,18 @@ event lap 0 1 2 345
 event stop 0 1 30 7
 event error 12 34 56 999
 event 200 255 255 255 65535
+wait 300
+unplug
+wait 2000
+plug                # connected again without a key pressed
+event stop 0 0 4 0
 EOF
 # What the Linux edition writes for these frames: the same core code builds these lines there.
 printf 'Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,00:00:16.500\r\n003,Lap,00:01:02.345\r\n' \
     >"$work/expected.csv"
 printf '004,Stopp,00:01:30.007\r\n005,Fehler,12:34:56.999\r\n006,Fehler,255:255:255.65535\r\n' \
     >>"$work/expected.csv"
+printf '007,Stopp,00:00:04.000\r\n' >>"$work/expected.csv"
 # The reception trace on the program's redirected standard output, in Windows' text mode (CR LF).
 sed 's/$/\r/' >"$work/expected.trace" <<'EOF'
 Empfangen 6
@@ -124,6 +132,8 @@ Empfangen 6
 0x04 0x0c 0x22 0x38 0x03 0xe7 
 Empfangen 6
 0xc8 0xff 0xff 0xff 0xff 0xff 
+Empfangen 6
+0x02 0x00 0x00 0x04 0x00 0x00 
 EOF
 
 # The journal holds the listed rows in the file's own format: once it equals the expected file,
@@ -152,7 +162,9 @@ sim_pid=$!
 window=$(window_named '^DIZ Uravaved VKX260$') || fail "the program's window did not appear"
 # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
 xdotool windowfocus --sync "$window" key Tab space
+window_named '^Verbindungsfehler$' >/dev/null || fail "the unplug went unnoticed"
 wait_for "the rows in the list" rows_listed
+no_window_named '^Verbindungsfehler$' || fail "the lost-connection box stayed open after the replug"
 if [ -n "${VKX_SCREENSHOT:-}" ]; then
     { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$VKX_SCREENSHOT"; } ||
         fail "no screenshot of the window"
