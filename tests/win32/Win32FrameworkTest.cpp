@@ -88,6 +88,9 @@ TEST(Win32Dialog, BuiltAsTheTemplateSays) {
     ASSERT_NE(window.GetMenu(), nullptr);
     EXPECT_EQ(window.GetMenu()->GetMenuState(res::ID_MENU_EXIT), static_cast<UINT>(MF_ENABLED));
     EXPECT_NE(window.GetSystemMenu(false), nullptr);
+    // Serial ports plugged in are reported to the window.
+    EXPECT_TRUE(window.WatchDeviceArrivals(-1));
+    window.StopWatchingDeviceArrivals();
 }
 
 // The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16.
