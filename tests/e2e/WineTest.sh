@@ -9,7 +9,8 @@
 # Escape closes it, and the uninstaller removes it again.
 #
 # Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe
-#   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png.
+#   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png (xwd of x11-apps
+#   and ImageMagick's convert, which the tests themselves do not need).
 set -euo pipefail
 
 simulator=$(realpath "$1")
