@@ -18,6 +18,10 @@ cmake --build build-win -j"$(nproc)"
 trap 'scripts/wine-prefix.sh stop build-win/wine' EXIT
 scripts/wine-prefix.sh start build-win/wine
 ctest --test-dir build-win --output-on-failure
+# The real .exe end to end under Wine, with the Linux build's simulator as the stopwatch, then its
+# installer: silent install, start from the Start menu, uninstall.
+cmake --build build-win --target package
+tests/e2e/WineTest.sh build/sim/vkx260-sim build-win/app/DIZUravavedVKX260.exe build-win/vkx260-*-win64.exe
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-fuzz --output-on-failure -L fuzz

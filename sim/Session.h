@@ -4,10 +4,10 @@
 #include <cstdint>
 
 #include "sim/Action.h"
+#include "sim/Bridge.h"
 #include "sim/ChildProcess.h"
-#include "sim/EmulatedBridge.h"
 
-// Carries out the stopwatch's actions on the emulated bridge while the program under test runs, and
+// Carries out the stopwatch's actions on the bridge while the program under test runs, and
 // logs what happens on the line. Every operation returns false once the run is over: the program has
 // ended, or the simulator was asked to stop.
 //
@@ -17,7 +17,7 @@
 // lost, as a real stopwatch's would be.
 class Session {
 public:
-    Session(EmulatedBridge& bridge, ChildProcess& program) : m_bridge(bridge), m_program(program) {}
+    Session(Bridge& bridge, ChildProcess& program) : m_bridge(bridge), m_program(program) {}
 
     bool Perform(const Action& action);
     // Sends at once if the program holds the port open; otherwise the bytes are lost.
@@ -45,7 +45,7 @@ private:
     bool Unplug();
     bool Plug();
 
-    EmulatedBridge& m_bridge;
+    Bridge& m_bridge;
     ChildProcess& m_program;
     bool m_portOpen = false;
     Clock::time_point m_openedAt{};

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "sim/ScenarioParser.h"
 #include "sim/Session.h"
 #include "sim/TerminalKeys.h"
+#include "sim/WineBridge.h"
 
 namespace {
 
@@ -27,13 +29,17 @@ constexpr int kSetupError = 1;
 constexpr int kCannotStart = 127;
 constexpr const char* kProgramName = "DIZUravavedVKX260";
 constexpr const char* kPreload = "libumockdev-preload.so.0";
+constexpr const char* kWineLoader = "/usr/lib/wine/wine64";
 
 constexpr const char* kUsage =
     "usage: vkx260-sim [--demo | --scenario FILE | --interactive] [-- COMMAND [ARGUMENT...]]\n"
+    "       vkx260-sim --wine [--demo | --scenario FILE | --interactive] -- PROGRAM.exe [ARGUMENT...]\n"
     "\n"
     "Emulates the stopwatch's USB bridge as /dev/ttyUSB0 and runs COMMAND with it, by default the\n"
     "program DIZUravavedVKX260 of this build tree (or from PATH). Exits with COMMAND's exit status.\n"
     "\n"
+    "  --wine            the bridge as a COM port of the Wine prefix WINEPREFIX (default ~/.wine),\n"
+    "                    listed by SetupAPI; PROGRAM.exe runs under WINELOADER (default wine64)\n"
     "  --demo            start, laps, stop and an error, over and over (the default)\n"
     "  --scenario FILE   the actions of FILE, one a line: wait MS, event KIND H M S MS, raw HEX...,\n"
     "                    unplug, plug (see sim/README.md)\n"
@@ -45,6 +51,7 @@ enum class Mode { Demo, Scenario, Interactive };
 
 struct Options {
     Mode mode = Mode::Demo;
+    bool wine = false;
     std::string scenarioPath;
     std::vector<std::string> command;
 };
@@ -64,6 +71,11 @@ std::string DefaultProgram() {
     return kProgramName;
 }
 
+std::string EnvironmentOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
 // Returns -1 when the options are fine, otherwise the exit status.
 int ParseOptions(int argc, char** argv, Options& options) {
     bool modeGiven = false;
@@ -76,6 +88,10 @@ int ParseOptions(int argc, char** argv, Options& options) {
         if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (argument == "--wine") {
+            options.wine = true;
+            continue;
         }
         Mode mode = Mode::Demo;
         if (argument == "--demo") {
@@ -100,7 +116,13 @@ int ParseOptions(int argc, char** argv, Options& options) {
         modeGiven = true;
         options.mode = mode;
     }
-    if (options.command.empty()) {
+    if (options.wine) {
+        if (options.command.empty()) {
+            std::fputs("vkx260-sim: --wine needs the Windows program after --\n", stderr);
+            return kUsageError;
+        }
+        options.command.insert(options.command.begin(), EnvironmentOr("WINELOADER", kWineLoader));
+    } else if (options.command.empty()) {
         options.command.push_back(DefaultProgram());
     }
     return -1;
@@ -196,7 +218,9 @@ int main(int argc, char** argv) {
         return status;
     }
 
-    EnsurePreload(argv);
+    if (!options.wine) {
+        EnsurePreload(argv);
+    }
 
     std::vector<Action> scenario;
     if (options.mode == Mode::Scenario) {
@@ -226,28 +250,35 @@ int main(int argc, char** argv) {
         }
     }
 
-    EmulatedBridge bridge;
+    std::unique_ptr<Bridge> bridge;
+    std::vector<std::pair<std::string, std::string>> defaults;
+    if (options.wine) {
+        const std::string home = EnvironmentOr("HOME", "/");
+        bridge = std::make_unique<WineBridge>(options.command.front(),
+                                              EnvironmentOr("WINEPREFIX", home + "/.wine"));
+    } else {
+        bridge = std::make_unique<EmulatedBridge>();
+        // Under the preload, ioctls on the host's real device nodes may fail, so keep the program away
+        // from the GPU unless the caller decided otherwise.
+        defaults = {{"QT_XCB_GL_INTEGRATION", "none"}, {"LIBGL_ALWAYS_SOFTWARE", "1"}};
+    }
     std::string error;
-    if (!bridge.Plug(error)) {
+    if (!bridge->Plug(error)) {
         std::fprintf(stderr, "vkx260-sim: %s\n", error.c_str());
         return kSetupError;
     }
-    LogLine("emulated bridge 5f3a:b7c4 at /dev/" + bridge.Name());
+    LogLine(options.wine ? "bridge 5f3a:b7c4 at " + bridge->Name() + ", listed by SetupAPI"
+                         : "emulated bridge 5f3a:b7c4 at /dev/" + bridge->Name());
 
-    // Under the preload, ioctls on the host's real device nodes may fail, so keep the program away
-    // from the GPU unless the caller decided otherwise.
-    const std::vector<std::pair<std::string, std::string>> defaults = {
-        {"QT_XCB_GL_INTEGRATION", "none"},
-        {"LIBGL_ALWAYS_SOFTWARE", "1"},
-    };
     ChildProcess program;
     if (!program.Start(options.command, defaults, error)) {
         std::fprintf(stderr, "vkx260-sim: %s\n", error.c_str());
         return kCannotStart;
     }
-    LogLine("started " + options.command.front());
+    LogLine("started " +
+            (options.wine ? options.command[1] + " under " + options.command[0] : options.command[0]));
 
-    Session session(bridge, program);
+    Session session(*bridge, program);
     switch (options.mode) {
         case Mode::Demo:
             RunDemo(session);
