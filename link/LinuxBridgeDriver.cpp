@@ -87,97 +87,11 @@ uint32_t LinuxBridgeDriver::GetProductString(uint32_t index, char* buffer256, ui
 }
 
 uint32_t LinuxBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
-    handle = kInvalidHandle;
     if (index >= m_devices.size()) {
+        handle = kInvalidHandle;
         return BridgeResult::kDeviceNotFound;
     }
-    std::unique_ptr<SerialLine> line;
-    if (const uint32_t result = SerialLine::Open(m_devices[index].node, line);
-        result != BridgeResult::kSuccess) {
-        return result;
-    }
-    handle = m_nextHandle++;
-    m_lines.emplace(handle, std::move(line));
-    return BridgeResult::kSuccess;
-}
-
-uint32_t LinuxBridgeDriver::Close(DeviceHandle handle) {
-    return m_lines.erase(handle) == 1 ? BridgeResult::kSuccess : BridgeResult::kInvalidHandle;
-}
-
-uint32_t LinuxBridgeDriver::Read(DeviceHandle handle, uint8_t* buffer, uint32_t count, uint32_t& bytesRead) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->Read(buffer, count, m_readTimeoutMs, bytesRead);
-}
-
-uint32_t LinuxBridgeDriver::Write(DeviceHandle handle, const uint8_t* buffer, uint32_t count,
-                                  uint32_t& bytesWritten) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->Write(buffer, count, m_writeTimeoutMs, bytesWritten);
-}
-
-uint32_t LinuxBridgeDriver::FlushBuffers(DeviceHandle handle, bool transmit, bool receive) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->Flush(transmit, receive);
-}
-
-uint32_t LinuxBridgeDriver::SetTimeouts(uint32_t readMs, uint32_t writeMs) {
-    m_readTimeoutMs = readMs;
-    m_writeTimeoutMs = writeMs;
-    return BridgeResult::kSuccess;
-}
-
-uint32_t LinuxBridgeDriver::GetTimeouts(uint32_t& readMs, uint32_t& writeMs) {
-    readMs = m_readTimeoutMs;
-    writeMs = m_writeTimeoutMs;
-    return BridgeResult::kSuccess;
-}
-
-uint32_t LinuxBridgeDriver::SetBaudRate(DeviceHandle handle, uint32_t baudRate) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->SetBaudRate(baudRate);
-}
-
-uint32_t LinuxBridgeDriver::SetLineControl(DeviceHandle handle, uint16_t word) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->SetLineControl(word);
-}
-
-uint32_t LinuxBridgeDriver::SetFlowControl(DeviceHandle handle, uint8_t cts, uint8_t rts, uint8_t dtr,
-                                           uint8_t dsr, uint8_t dcd, bool xonXoff) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->SetFlowControl(cts, rts, dtr, dsr, dcd, xonXoff);
-}
-
-uint32_t LinuxBridgeDriver::CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) {
-    SerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->BytesWaiting(bytesWaiting);
-}
-
-SerialLine* LinuxBridgeDriver::Find(DeviceHandle handle) {
-    const auto found = m_lines.find(handle);
-    return found != m_lines.end() ? found->second.get() : nullptr;
+    return OpenLine(m_devices[index].node, handle);
 }
 
 uint32_t LinuxBridgeDriver::WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {

@@ -191,98 +191,11 @@ uint32_t WindowsBridgeDriver::GetProductString(uint32_t index, char* buffer256, 
 }
 
 uint32_t WindowsBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
-    handle = kInvalidHandle;
     if (index >= m_devices.size()) {
+        handle = kInvalidHandle;
         return BridgeResult::kDeviceNotFound;
     }
-    std::unique_ptr<WindowsSerialLine> line;
-    if (const uint32_t result = WindowsSerialLine::Open(m_devices[index].portName, line);
-        result != BridgeResult::kSuccess) {
-        return result;
-    }
-    handle = m_nextHandle++;
-    m_lines.emplace(handle, std::move(line));
-    return BridgeResult::kSuccess;
-}
-
-uint32_t WindowsBridgeDriver::Close(DeviceHandle handle) {
-    return m_lines.erase(handle) == 1 ? BridgeResult::kSuccess : BridgeResult::kInvalidHandle;
-}
-
-uint32_t WindowsBridgeDriver::Read(DeviceHandle handle, uint8_t* buffer, uint32_t count,
-                                   uint32_t& bytesRead) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->Read(buffer, count, m_readTimeoutMs, bytesRead);
-}
-
-uint32_t WindowsBridgeDriver::Write(DeviceHandle handle, const uint8_t* buffer, uint32_t count,
-                                    uint32_t& bytesWritten) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->Write(buffer, count, m_writeTimeoutMs, bytesWritten);
-}
-
-uint32_t WindowsBridgeDriver::FlushBuffers(DeviceHandle handle, bool transmit, bool receive) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->Flush(transmit, receive);
-}
-
-uint32_t WindowsBridgeDriver::SetTimeouts(uint32_t readMs, uint32_t writeMs) {
-    m_readTimeoutMs = readMs;
-    m_writeTimeoutMs = writeMs;
-    return BridgeResult::kSuccess;
-}
-
-uint32_t WindowsBridgeDriver::GetTimeouts(uint32_t& readMs, uint32_t& writeMs) {
-    readMs = m_readTimeoutMs;
-    writeMs = m_writeTimeoutMs;
-    return BridgeResult::kSuccess;
-}
-
-uint32_t WindowsBridgeDriver::SetBaudRate(DeviceHandle handle, uint32_t baudRate) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->SetBaudRate(baudRate);
-}
-
-uint32_t WindowsBridgeDriver::SetLineControl(DeviceHandle handle, uint16_t word) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->SetLineControl(word);
-}
-
-uint32_t WindowsBridgeDriver::SetFlowControl(DeviceHandle handle, uint8_t cts, uint8_t rts, uint8_t dtr,
-                                             uint8_t dsr, uint8_t dcd, bool xonXoff) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->SetFlowControl(cts, rts, dtr, dsr, dcd, xonXoff);
-}
-
-uint32_t WindowsBridgeDriver::CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) {
-    WindowsSerialLine* line = Find(handle);
-    if (line == nullptr) {
-        return BridgeResult::kInvalidHandle;
-    }
-    return line->BytesWaiting(bytesWaiting);
-}
-
-WindowsSerialLine* WindowsBridgeDriver::Find(DeviceHandle handle) {
-    const auto found = m_lines.find(handle);
-    return found != m_lines.end() ? found->second.get() : nullptr;
+    return OpenLine(m_devices[index].portName, handle);
 }
 
 uint32_t WindowsBridgeDriver::WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {
