@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
-scripts/setup.sh build-asan -DVKX_SANITIZE=ON
+# The benchmarks are timed in build-bench/ (bench/run.sh), never under the sanitizers.
+scripts/setup.sh build-asan -DVKX_SANITIZE=ON -DVKX_BUILD_BENCH=OFF
 # libFuzzer comes with clang; only the fuzz target is built there.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-fuzz -j"$(nproc)" --target vkx_fuzz_receiver
