@@ -1,7 +1,6 @@
 #include "link/LinuxBridgeDriver.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "link/UdevArrivalWatch.h"
 #include "link/UdevPtr.h"
@@ -50,48 +49,9 @@ uint32_t LinuxBridgeDriver::GetNumDevices(uint32_t& count) {
                              Attribute(usb, "idProduct")});
     }
     std::sort(m_devices.begin(), m_devices.end(),
-              [](const Device& left, const Device& right) { return left.node < right.node; });
+              [](const Device& left, const Device& right) { return left.name < right.name; });
     count = static_cast<uint32_t>(m_devices.size());
     return BridgeResult::kSuccess;
-}
-
-uint32_t LinuxBridgeDriver::GetProductString(uint32_t index, char* buffer256, uint32_t selector) {
-    if (buffer256 == nullptr) {
-        return BridgeResult::kInvalidParameter;
-    }
-    if (index >= m_devices.size()) {
-        return BridgeResult::kDeviceNotFound;
-    }
-    const Device& device = m_devices[index];
-    const std::string* text = nullptr;
-    switch (selector) {
-        case ProductString::kSerialNumber:
-            text = &device.serialNumber;
-            break;
-        case ProductString::kDescription:
-            text = &device.description;
-            break;
-        case ProductString::kVendorId:
-            text = &device.vendorId;
-            break;
-        case ProductString::kProductId:
-            text = &device.productId;
-            break;
-        default:
-            return BridgeResult::kInvalidParameter;
-    }
-    const std::size_t length = std::min<std::size_t>(text->size(), kProductStringSize - 1);
-    std::memcpy(buffer256, text->data(), length);
-    buffer256[length] = '\0';
-    return BridgeResult::kSuccess;
-}
-
-uint32_t LinuxBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
-    if (index >= m_devices.size()) {
-        handle = kInvalidHandle;
-        return BridgeResult::kDeviceNotFound;
-    }
-    return OpenLine(m_devices[index].node, handle);
 }
 
 uint32_t LinuxBridgeDriver::WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {

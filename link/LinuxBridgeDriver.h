@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "link/SerialLine.h"
 #include "link/SerialLineDriver.h"
@@ -17,25 +15,12 @@ public:
     // Lines still open close with the driver.
     ~LinuxBridgeDriver() override = default;
 
+    // Lists the devices. Their selector 0 is the USB serial attribute, or for a bridge without one the
+    // USB device's sysfs path (below /sys, as /devices/.../usb1/1-2): the physical port, which a
+    // replug into the same socket keeps while the tty's name may change. Selector 1 is the USB
+    // product string, 3 and 4 the idVendor and idProduct attributes as sysfs gives them. An attribute
+    // that the device lacks reads as an empty string.
     uint32_t GetNumDevices(uint32_t& count) override;
-    // Selector 0 is the USB serial attribute, or for a bridge without one the USB device's sysfs path
-    // (below /sys, as /devices/.../usb1/1-2): the physical port, which a replug into the same
-    // socket keeps while the tty's name may change. Selector 1 is the USB product string, 3 and 4
-    // the idVendor and idProduct attributes as sysfs gives them. An attribute that the device lacks
-    // reads as an empty string.
-    uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override;
-    uint32_t Open(uint32_t index, DeviceHandle& handle) override;
     // udev's announcements of tty devices.
     uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) override;
-
-private:
-    struct Device {
-        std::string node;
-        std::string serialNumber;
-        std::string description;
-        std::string vendorId;
-        std::string productId;
-    };
-
-    std::vector<Device> m_devices;
 };

@@ -1,22 +1,69 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "link/BridgeDriver.h"
 
-// The half of a bridge driver that is the same on every platform: the open lines by handle, the
-// driver's timeouts, and each per-device operation passed on to its line. Line is the platform's
-// serial port (SerialLine on Linux, WindowsSerialLine on Windows), with the same operations. The
-// platform's driver lists the devices and opens a line by the device's name.
+// The half of a bridge driver that is the same on every platform: the devices' product strings, the
+// open lines by handle, the driver's timeouts, and each per-device operation passed on to its line.
+// Line is the platform's serial port (SerialLine on Linux, WindowsSerialLine on Windows), with the
+// same operations. The platform's driver lists the devices (GetNumDevices) and watches for arrivals.
 template <typename Line>
 class SerialLineDriver : public BridgeDriver {
 public:
     static constexpr uint32_t kDefaultTimeoutMs = 500;
 
+    uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override {
+        if (buffer256 == nullptr) {
+            return BridgeResult::kInvalidParameter;
+        }
+        if (index >= m_devices.size()) {
+            return BridgeResult::kDeviceNotFound;
+        }
+        const Device& device = m_devices[index];
+        const std::string* text = nullptr;
+        switch (selector) {
+            case ProductString::kSerialNumber:
+                text = &device.serialNumber;
+                break;
+            case ProductString::kDescription:
+                text = &device.description;
+                break;
+            case ProductString::kVendorId:
+                text = &device.vendorId;
+                break;
+            case ProductString::kProductId:
+                text = &device.productId;
+                break;
+            default:
+                return BridgeResult::kInvalidParameter;
+        }
+        const std::size_t length = std::min<std::size_t>(text->size(), kProductStringSize - 1);
+        std::memcpy(buffer256, text->data(), length);
+        buffer256[length] = '\0';
+        return BridgeResult::kSuccess;
+    }
+    uint32_t Open(uint32_t index, DeviceHandle& handle) override {
+        handle = kInvalidHandle;
+        if (index >= m_devices.size()) {
+            return BridgeResult::kDeviceNotFound;
+        }
+        std::unique_ptr<Line> line;
+        if (const uint32_t result = Line::Open(m_devices[index].name, line);
+            result != BridgeResult::kSuccess) {
+            return result;
+        }
+        handle = m_nextHandle++;
+        m_lines.emplace(handle, std::move(line));
+        return BridgeResult::kSuccess;
+    }
     uint32_t Close(DeviceHandle handle) override {
         return m_lines.erase(handle) == 1 ? BridgeResult::kSuccess : BridgeResult::kInvalidHandle;
     }
@@ -63,17 +110,18 @@ public:
     }
 
 protected:
-    // Opens the line of the device with this name and gives it a handle.
-    uint32_t OpenLine(const std::string& name, DeviceHandle& handle) {
-        handle = kInvalidHandle;
-        std::unique_ptr<Line> line;
-        if (const uint32_t result = Line::Open(name, line); result != BridgeResult::kSuccess) {
-            return result;
-        }
-        handle = m_nextHandle++;
-        m_lines.emplace(handle, std::move(line));
-        return BridgeResult::kSuccess;
-    }
+    // One device as the system lists it: the name its line is opened by, and its product strings;
+    // what the device lacks is empty.
+    struct Device {
+        std::string name;
+        std::string serialNumber;
+        std::string description;
+        std::string vendorId;
+        std::string productId;
+    };
+
+    // Filled by the platform's GetNumDevices, in the order of the devices' indexes.
+    std::vector<Device> m_devices;
 
 private:
     Line* Find(DeviceHandle handle) {

@@ -149,53 +149,15 @@ uint32_t WindowsBridgeDriver::GetNumDevices(uint32_t& count) {
             continue;
         }
         const std::string hardwareId = RegistryProperty(list.get(), device, SPDRP_HARDWAREID);
-        m_devices.push_back({std::move(portName), portNumber, SerialPart(InstanceId(list.get(), device)),
+        m_devices.push_back({std::move(portName), SerialPart(InstanceId(list.get(), device)),
                              RegistryProperty(list.get(), device, SPDRP_DEVICEDESC),
                              IdAfter(hardwareId, "VID_"), IdAfter(hardwareId, "PID_")});
     }
-    std::sort(m_devices.begin(), m_devices.end(),
-              [](const Device& left, const Device& right) { return left.portNumber < right.portNumber; });
+    std::sort(m_devices.begin(), m_devices.end(), [](const Device& left, const Device& right) {
+        return PortNumber(left.name) < PortNumber(right.name);
+    });
     count = static_cast<uint32_t>(m_devices.size());
     return BridgeResult::kSuccess;
-}
-
-uint32_t WindowsBridgeDriver::GetProductString(uint32_t index, char* buffer256, uint32_t selector) {
-    if (buffer256 == nullptr) {
-        return BridgeResult::kInvalidParameter;
-    }
-    if (index >= m_devices.size()) {
-        return BridgeResult::kDeviceNotFound;
-    }
-    const Device& device = m_devices[index];
-    const std::string* text = nullptr;
-    switch (selector) {
-        case ProductString::kSerialNumber:
-            text = &device.serialNumber;
-            break;
-        case ProductString::kDescription:
-            text = &device.description;
-            break;
-        case ProductString::kVendorId:
-            text = &device.vendorId;
-            break;
-        case ProductString::kProductId:
-            text = &device.productId;
-            break;
-        default:
-            return BridgeResult::kInvalidParameter;
-    }
-    const std::size_t length = std::min<std::size_t>(text->size(), kProductStringSize - 1);
-    std::memcpy(buffer256, text->data(), length);
-    buffer256[length] = '\0';
-    return BridgeResult::kSuccess;
-}
-
-uint32_t WindowsBridgeDriver::Open(uint32_t index, DeviceHandle& handle) {
-    if (index >= m_devices.size()) {
-        handle = kInvalidHandle;
-        return BridgeResult::kDeviceNotFound;
-    }
-    return OpenLine(m_devices[index].portName, handle);
 }
 
 uint32_t WindowsBridgeDriver::WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {

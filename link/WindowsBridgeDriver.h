@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "link/SerialLineDriver.h"
 #include "link/WindowsSerialLine.h"
@@ -17,24 +15,10 @@ public:
     // Ports still open close with the driver.
     ~WindowsBridgeDriver() override = default;
 
+    // Lists the devices. Their selector 0 is the serial part of the device instance ID (the whole ID
+    // where Windows made that part up), 1 the device description, 3 and 4 the vendor and product ID
+    // of the hardware ID as four lowercase hex digits. What the device lacks reads as an empty string.
     uint32_t GetNumDevices(uint32_t& count) override;
-    // Selector 0 is the serial part of the device instance ID (the whole ID where Windows made that
-    // part up), 1 the device description, 3 and 4 the vendor and product ID of the hardware ID as four
-    // lowercase hex digits. What the device lacks reads as an empty string.
-    uint32_t GetProductString(uint32_t index, char* buffer256, uint32_t selector) override;
-    uint32_t Open(uint32_t index, DeviceHandle& handle) override;
     // Arrivals come to the window as WM_DEVICECHANGE messages.
     uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) override;
-
-private:
-    struct Device {
-        std::string portName;
-        unsigned portNumber;
-        std::string serialNumber;
-        std::string description;
-        std::string vendorId;
-        std::string productId;
-    };
-
-    std::vector<Device> m_devices;
 };
