@@ -1,4 +1,4 @@
-#include "framework/CFileDialog.h"
+#include "framework/RealFileDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -10,22 +10,6 @@
 #include "framework/qt/QtHandles.h"
 
 namespace {
-
-FileChooser& InstalledChooser() {
-    static FileChooser chooser;
-    return chooser;
-}
-
-std::vector<std::pair<std::string, std::string>> ParseFilter(const char* filter) {
-    std::vector<std::pair<std::string, std::string>> filters;
-    const QStringList parts = QString::fromUtf8(filter ? filter : "").split('|');
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (!parts[i].isEmpty()) {
-            filters.emplace_back(parts[i].toStdString(), parts[i + 1].toStdString());
-        }
-    }
-    return filters;
-}
 
 // A name without an extension gets the default one; a name ending in a dot has only the extension
 // added after it.
@@ -71,9 +55,12 @@ private:
     std::string m_defaultExt;
 };
 
-std::optional<std::string> ShowRealDialog(const FileDialogRequest& request, QWidget* parent) {
-    SaveFileDialog dialog(parent, QString::fromStdString(request.title),
-                          NearestExistingFolder(request.initialDir), request.defaultExt);
+}  // namespace
+
+std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, CDialog* parent) {
+    SaveFileDialog dialog(parent ? ToWidget(parent->GetSafeHwnd()) : nullptr,
+                          QString::fromStdString(request.title), NearestExistingFolder(request.initialDir),
+                          request.defaultExt);
     // Qt's own widget dialog, whose name filters, default extension and overwrite question behave
     // the same on every desktop.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -102,34 +89,9 @@ std::optional<std::string> ShowRealDialog(const FileDialogRequest& request, QWid
     return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
 }
 
-}  // namespace
-
-FileChooser SetFileChooser(FileChooser chooser) {
-    FileChooser previous = std::move(InstalledChooser());
-    InstalledChooser() = std::move(chooser);
-    return previous;
-}
-
-CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, UINT flags, const char* filter,
-                         CDialog* parent)
-    : m_parent(parent) {
-    m_request.defaultExt = defaultExt ? defaultExt : "";
-    m_request.fileName = fileName ? fileName : "";
-    m_request.flags = flags;
-    m_request.filters = ParseFilter(filter);
-}
-
-int CFileDialog::DoModal() {
-    const FileChooser& chooser = InstalledChooser();
-    const std::optional<std::string> chosen =
-        chooser ? chooser(m_request)
-                : ShowRealDialog(m_request, m_parent ? ToWidget(m_parent->GetSafeHwnd()) : nullptr);
-    if (!chosen || chosen->empty()) {
-        return IDCANCEL;
-    }
-    const QString path = QFileInfo(QString::fromStdString(*chosen)).absoluteFilePath();
-    m_path = QDir::toNativeSeparators(WithDefaultExtension(path, m_request.defaultExt)).toStdString();
-    return IDOK;
+std::string FullPathWithExtension(const std::string& chosen, const std::string& defaultExt) {
+    const QString path = QFileInfo(QString::fromStdString(chosen)).absoluteFilePath();
+    return QDir::toNativeSeparators(WithDefaultExtension(path, defaultExt)).toStdString();
 }
 
 std::string CFileDialog::GetFolderPath() const {

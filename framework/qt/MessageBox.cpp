@@ -1,4 +1,4 @@
-#include "framework/MessageBox.h"
+#include "framework/RealMessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -8,23 +8,15 @@
 
 namespace {
 
-MessageBoxPresenter& InstalledPresenter() {
-    static MessageBoxPresenter presenter;
-    return presenter;
-}
-
-MessageBoxCloser& InstalledCloser() {
-    static MessageBoxCloser closer;
-    return closer;
-}
-
 // The real boxes being shown, innermost last.
 std::vector<QMessageBox*>& OpenBoxes() {
     static std::vector<QMessageBox*> boxes;
     return boxes;
 }
 
-int ShowRealBox(const MessageBoxRequest& request) {
+}  // namespace
+
+int ShowRealMessageBox(const MessageBoxRequest& request) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(request.caption));
     box.setText(QString::fromStdString(request.text));
@@ -69,36 +61,13 @@ int ShowRealBox(const MessageBoxRequest& request) {
     }
 }
 
-}  // namespace
+std::string ApplicationName() { return QCoreApplication::applicationName().toStdString(); }
 
-int MessageBox(const std::string& text, const char* caption, UINT style) {
-    MessageBoxRequest request{text, caption ? caption : QCoreApplication::applicationName().toStdString(),
-                              style};
-    const MessageBoxPresenter& presenter = InstalledPresenter();
-    return presenter ? presenter(request) : ShowRealBox(request);
-}
-
-MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {
-    MessageBoxPresenter previous = std::move(InstalledPresenter());
-    InstalledPresenter() = std::move(presenter);
-    return previous;
-}
-
-void CloseMessageBox(const std::string& text) {
-    if (const MessageBoxCloser& closer = InstalledCloser()) {
-        closer(text);
-        return;
-    }
+void CloseRealMessageBox(const std::string& text) {
     const QString wanted = QString::fromStdString(text);
     for (QMessageBox* box : OpenBoxes()) {
         if (box->text() == wanted && box->escapeButton() != nullptr) {
             box->escapeButton()->click();
         }
     }
-}
-
-MessageBoxCloser SetMessageBoxCloser(MessageBoxCloser closer) {
-    MessageBoxCloser previous = std::move(InstalledCloser());
-    InstalledCloser() = std::move(closer);
-    return previous;
 }

@@ -1,7 +1,8 @@
-#include "framework/CFileDialog.h"
+#include "framework/RealFileDialog.h"
 
 #include <vector>
 
+#include "framework/CDialog.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
 
@@ -11,31 +12,6 @@ namespace {
 
 // Room for a path of the longest length that Windows allows.
 constexpr size_t kPathCapacity = 32768;
-
-FileChooser& InstalledChooser() {
-    static FileChooser chooser;
-    return chooser;
-}
-
-std::vector<std::pair<std::string, std::string>> ParseFilter(const char* filter) {
-    std::vector<std::pair<std::string, std::string>> filters;
-    std::vector<std::string> parts;
-    std::string part;
-    for (const char* c = filter ? filter : ""; *c != '\0'; ++c) {
-        if (*c == '|') {
-            parts.push_back(std::move(part));
-            part.clear();
-        } else {
-            part += *c;
-        }
-    }
-    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-        if (!parts[i].empty()) {
-            filters.emplace_back(parts[i], parts[i + 1]);
-        }
-    }
-    return filters;
-}
 
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -72,7 +48,10 @@ std::wstring FilterList(const std::vector<std::pair<std::string, std::string>>& 
     return list + L'\0';
 }
 
-std::optional<std::string> ShowRealDialog(const FileDialogRequest& request, HWND owner) {
+}  // namespace
+
+std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, CDialog* parent) {
+    const HWND owner = parent ? parent->GetSafeHwnd() : nullptr;
     std::vector<wchar_t> path(kPathCapacity, L'\0');
     const std::wstring fileName = Utf8ToWide(request.fileName);
     fileName.copy(path.data(), std::min(fileName.size(), path.size() - 1));
@@ -101,40 +80,15 @@ std::optional<std::string> ShowRealDialog(const FileDialogRequest& request, HWND
     return WideToUtf8(path.data());
 }
 
-}  // namespace
-
-FileChooser SetFileChooser(FileChooser chooser) {
-    FileChooser previous = std::move(InstalledChooser());
-    InstalledChooser() = std::move(chooser);
-    return previous;
-}
-
-CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, UINT flags, const char* filter,
-                         CDialog* parent)
-    : m_parent(parent) {
-    m_request.defaultExt = defaultExt ? defaultExt : "";
-    m_request.fileName = fileName ? fileName : "";
-    m_request.flags = flags;
-    m_request.filters = ParseFilter(filter);
-}
-
-int CFileDialog::DoModal() {
-    const FileChooser& chooser = InstalledChooser();
-    const std::optional<std::string> chosen =
-        chooser ? chooser(m_request)
-                : ShowRealDialog(m_request, m_parent ? m_parent->GetSafeHwnd() : nullptr);
-    if (!chosen || chosen->empty()) {
-        return IDCANCEL;
-    }
-    const std::wstring wide = Utf8ToWide(*chosen);
+std::string FullPathWithExtension(const std::string& chosen, const std::string& defaultExt) {
+    const std::wstring wide = Utf8ToWide(chosen);
     std::vector<wchar_t> full(kPathCapacity, L'\0');
     const DWORD length =
         GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0 || length >= full.size()) {
-        return IDCANCEL;
+        return {};
     }
-    m_path = WideToUtf8(WithDefaultExtension(std::wstring(full.data(), length), m_request.defaultExt));
-    return IDOK;
+    return WideToUtf8(WithDefaultExtension(std::wstring(full.data(), length), defaultExt));
 }
 
 std::string CFileDialog::GetFolderPath() const {

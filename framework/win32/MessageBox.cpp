@@ -1,4 +1,4 @@
-#include "framework/MessageBox.h"
+#include "framework/RealMessageBox.h"
 
 #include <iterator>
 #include <string>
@@ -12,24 +12,6 @@ namespace {
 // The static control that shows a message box's text.
 constexpr int kBoxTextId = 0xFFFF;
 constexpr wchar_t kDialogClass[] = L"#32770";
-
-MessageBoxPresenter& InstalledPresenter() {
-    static MessageBoxPresenter presenter;
-    return presenter;
-}
-
-MessageBoxCloser& InstalledCloser() {
-    static MessageBoxCloser closer;
-    return closer;
-}
-
-int ShowRealBox(const MessageBoxRequest& request) {
-    // Owned by the program's active window, which stays disabled while the box is open. The system
-    // gives the buttons their texts in its own language.
-    const int answer = MessageBoxW(GetActiveWindow(), Utf8ToWide(request.text).c_str(),
-                                   Utf8ToWide(request.caption).c_str(), request.style);
-    return answer == 0 ? IDCANCEL : answer;
-}
 
 struct BoxSearch {
     std::wstring text;
@@ -56,33 +38,21 @@ BOOL CALLBACK FindBoxShowing(HWND window, LPARAM parameter) {
 
 }  // namespace
 
-int MessageBox(const std::string& text, const char* caption, UINT style) {
-    MessageBoxRequest request{text, caption ? caption : ProgramName(), style};
-    const MessageBoxPresenter& presenter = InstalledPresenter();
-    return presenter ? presenter(request) : ShowRealBox(request);
+std::string ApplicationName() { return ProgramName(); }
+
+int ShowRealMessageBox(const MessageBoxRequest& request) {
+    // Owned by the program's active window, which stays disabled while the box is open. The system
+    // gives the buttons their texts in its own language.
+    const int answer = MessageBoxW(GetActiveWindow(), Utf8ToWide(request.text).c_str(),
+                                   Utf8ToWide(request.caption).c_str(), request.style);
+    return answer == 0 ? IDCANCEL : answer;
 }
 
-MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {
-    MessageBoxPresenter previous = std::move(InstalledPresenter());
-    InstalledPresenter() = std::move(presenter);
-    return previous;
-}
-
-void CloseMessageBox(const std::string& text) {
-    if (const MessageBoxCloser& closer = InstalledCloser()) {
-        closer(text);
-        return;
-    }
+void CloseRealMessageBox(const std::string& text) {
     // The program's boxes all run on this thread. Escape reaches a box as the cancel command.
     BoxSearch search{Utf8ToWide(text)};
     EnumThreadWindows(GetCurrentThreadId(), FindBoxShowing, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
         SendMessageW(search.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
-}
-
-MessageBoxCloser SetMessageBoxCloser(MessageBoxCloser closer) {
-    MessageBoxCloser previous = std::move(InstalledCloser());
-    InstalledCloser() = std::move(closer);
-    return previous;
 }
