@@ -80,7 +80,9 @@ INT_PTR CDialog::Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             owner.OnSystemCommand(SC_CLOSE, 0);
             return TRUE;
         case WM_DEVICECHANGE:
-            if (wParam == DBT_DEVICEARRIVAL && arrivals) {
+            // A bridge bound to its maker's direct-access driver is no COM port: its arrival shows
+            // only as DBT_DEVNODES_CHANGED, which reaches every top-level window unasked.
+            if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVNODES_CHANGED) && arrivals) {
                 owner.OnDeviceArrival();
             }
             return TRUE;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "link/SystemBridgeDriver.h"
 #include "tests/link/WaitUntil.h"
 
 using namespace BridgeResult;
@@ -145,4 +146,50 @@ TEST_F(WindowsBridgeDriverTest, PortReadsWhatCameInOrderTimesOutAndFailsOnceUnpl
     }));
     EXPECT_EQ(m_driver.CheckRxQueue(handle, waiting), kDeviceIoFailed);
     EXPECT_EQ(m_driver.Read(handle, &byte, 1, done), kDeviceIoFailed);
+}
+
+// The program's one device list: the bridges of the maker's library (the stand-in beside this test)
+// first, then the COM ports; a library that finds nothing or fails takes none of them away.
+TEST_F(WindowsBridgeDriverTest, LibraryBridgesComeBeforeTheComPorts) {
+    uint32_t ports = 0;
+    ASSERT_EQ(m_driver.GetNumDevices(ports), kSuccess);
+    struct Case {
+        const char* devices;
+        const char* fail;
+        uint32_t count;
+    };
+    const Case cases[] = {
+        {"5F3A:B7C4:0009", "", ports + 1}, {"", "", ports}, {"5F3A:B7C4:0009", "SI_GetNumDevices", ports}};
+    BridgeDriver& driver = SystemBridgeDriver();
+    char buffer[kProductStringSize] = {};
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.devices + " "s + row.fail);
+        SetEnvironmentVariableA("VKX_STANDIN_DEVICES", row.devices);
+        SetEnvironmentVariableA("VKX_STANDIN_FAIL", row.fail);
+        uint32_t count = 0;
+        ASSERT_EQ(driver.GetNumDevices(count), kSuccess);
+        EXPECT_EQ(count, row.count);
+        for (uint32_t port = 0; port < ports; ++port) {
+            ASSERT_EQ(driver.GetProductString(count - ports + port, buffer, ProductString::kDescription),
+                      kSuccess);
+            ASSERT_EQ(m_driver.GetProductString(port, buffer + 128, ProductString::kDescription), kSuccess);
+            EXPECT_STREQ(buffer, buffer + 128);
+        }
+    }
+    // The library's bridge opens through the list, and its handle reaches it alone.
+    SetEnvironmentVariableA("VKX_STANDIN_DEVICES", "5F3A:B7C4:0009");
+    SetEnvironmentVariableA("VKX_STANDIN_FAIL", "");
+    uint32_t count = 0;
+    ASSERT_EQ(driver.GetNumDevices(count), kSuccess);
+    EXPECT_EQ(driver.GetProductString(0, buffer, ProductString::kSerialNumber), kSuccess);
+    EXPECT_STREQ(buffer, "0009");
+    EXPECT_EQ(driver.GetProductString(0, buffer, ProductString::kVendorId), kSuccess);
+    EXPECT_STREQ(buffer, "5f3a");
+    DeviceHandle handle = ::kInvalidHandle;
+    ASSERT_EQ(driver.Open(0, handle), kSuccess);
+    uint32_t waiting = 99;
+    EXPECT_EQ(driver.CheckRxQueue(handle, waiting), kSuccess);
+    EXPECT_EQ(waiting, 0u);
+    EXPECT_EQ(driver.Close(handle), kSuccess);
+    EXPECT_EQ(driver.CheckRxQueue(handle, waiting), BridgeResult::kInvalidHandle);
 }
