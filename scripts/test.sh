@@ -22,7 +22,8 @@ ctest --test-dir build-win --output-on-failure
 # The real .exe end to end under Wine, with the Linux build's simulator as the stopwatch, then its
 # installer: silent install, start from the Start menu, uninstall.
 cmake --build build-win --target package
-tests/e2e/WineTest.sh build/sim/vkx260-sim build-win/app/DIZUravavedVKX260.exe build-win/vkx260-*-win64.exe
+tests/e2e/WineTest.sh build/sim/vkx260-sim build-win/app/DIZUravavedVKX260.exe build-win/vkx260-*-win64.exe \
+    build-win/tests/link/SiUSBXp.dll
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-fuzz --output-on-failure -L fuzz

@@ -75,8 +75,8 @@ bool IsFree(const std::filesystem::path& link) {
 }
 }  // namespace
 
-WineBridge::WineBridge(std::string loader, std::filesystem::path prefix)
-    : m_loader(std::move(loader)), m_prefix(std::move(prefix)) {}
+WineBridge::WineBridge(std::string loader, std::filesystem::path prefix, bool listed)
+    : m_loader(std::move(loader)), m_prefix(std::move(prefix)), m_listed(listed) {}
 
 WineBridge::~WineBridge() {
     if (IsPlugged()) {
@@ -94,7 +94,7 @@ bool WineBridge::Plug(std::string& error) {
     }
     const std::string name = "COM" + std::to_string(m_port);
     // The entries come first: importing them creates the prefix, and with it dosdevices, if need be.
-    if (!ImportRegistry(DeviceEntries(name), error)) {
+    if (m_listed && !ImportRegistry(DeviceEntries(name), error)) {
         return false;
     }
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -135,7 +135,7 @@ void WineBridge::Unplug() {
         return;
     }
     std::string error;
-    if (!ImportRegistry(RemovedEntries(), error)) {
+    if (m_listed && !ImportRegistry(RemovedEntries(), error)) {
         LogLine(error);
     }
     std::error_code linkError;

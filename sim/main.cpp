@@ -34,12 +34,16 @@ constexpr const char* kWineLoader = "/usr/lib/wine/wine64";
 constexpr const char* kUsage =
     "usage: vkx260-sim [--demo | --scenario FILE | --interactive] [-- COMMAND [ARGUMENT...]]\n"
     "       vkx260-sim --wine [--demo | --scenario FILE | --interactive] -- PROGRAM.exe [ARGUMENT...]\n"
+    "       vkx260-sim --wine-library [--demo | --scenario FILE | --interactive] -- PROGRAM.exe "
+    "[ARGUMENT...]\n"
     "\n"
     "Emulates the stopwatch's USB bridge as /dev/ttyUSB0 and runs COMMAND with it, by default the\n"
     "program DIZUravavedVKX260 of this build tree (or from PATH). Exits with COMMAND's exit status.\n"
     "\n"
     "  --wine            the bridge as a COM port of the Wine prefix WINEPREFIX (default ~/.wine),\n"
     "                    listed by SetupAPI; PROGRAM.exe runs under WINELOADER (default wine64)\n"
+    "  --wine-library    as --wine, but the COM port is listed nowhere: a stand-in SiUSBXp.dll beside\n"
+    "                    PROGRAM.exe relays it, named in the program's VKX_STANDIN_PORT\n"
     "  --demo            start, laps, stop and an error, over and over (the default)\n"
     "  --scenario FILE   the actions of FILE, one a line: wait MS, event KIND H M S MS, raw HEX...,\n"
     "                    unplug, plug (see sim/README.md)\n"
@@ -52,6 +56,7 @@ enum class Mode { Demo, Scenario, Interactive };
 struct Options {
     Mode mode = Mode::Demo;
     bool wine = false;
+    bool library = false;  // under Wine, through the stand-in library rather than SetupAPI
     std::string scenarioPath;
     std::vector<std::string> command;
 };
@@ -89,8 +94,9 @@ int ParseOptions(int argc, char** argv, Options& options) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (argument == "--wine") {
+        if (argument == "--wine" || argument == "--wine-library") {
             options.wine = true;
+            options.library = argument == "--wine-library";
             continue;
         }
         Mode mode = Mode::Demo;
@@ -255,7 +261,7 @@ int main(int argc, char** argv) {
     if (options.wine) {
         const std::string home = EnvironmentOr("HOME", "/");
         bridge = std::make_unique<WineBridge>(options.command.front(),
-                                              EnvironmentOr("WINEPREFIX", home + "/.wine"));
+                                              EnvironmentOr("WINEPREFIX", home + "/.wine"), !options.library);
     } else {
         bridge = std::make_unique<EmulatedBridge>();
         // Under the preload, ioctls on the host's real device nodes may fail, so keep the program away
@@ -267,8 +273,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vkx260-sim: %s\n", error.c_str());
         return kSetupError;
     }
-    LogLine(options.wine ? "bridge 5f3a:b7c4 at " + bridge->Name() + ", listed by SetupAPI"
-                         : "emulated bridge 5f3a:b7c4 at /dev/" + bridge->Name());
+    if (options.library) {
+        defaults.emplace_back("VKX_STANDIN_PORT", bridge->Name());
+    }
+    LogLine(options.wine
+                ? "bridge 5f3a:b7c4 at " + bridge->Name() +
+                      (options.library ? ", relayed by the stand-in library" : ", listed by SetupAPI")
+                : "emulated bridge 5f3a:b7c4 at /dev/" + bridge->Name());
 
     ChildProcess program;
     if (!program.Start(options.command, defaults, error)) {

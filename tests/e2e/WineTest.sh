@@ -4,11 +4,13 @@
 # window on a virtual X display; the keyboard (X's test extension) connects, the rows arrive, "Liste
 # speichern" saves them through the Save As dialog under a typed path, and Escape ends the program.
 # An unplug and a replug come on the way. The file must hold exactly the bytes that the Linux
-# edition writes for the same frames, and the normal end must leave no journal. Then the installer
+# edition writes for the same frames, and the normal end must leave no journal. The run is made twice:
+# once through a COM port that SetupAPI lists, once through the bridge maker's library, SiUSBXp.dll
+# (the project's stand-in, beside a copy of the program), with no COM port listed. Then the installer
 # installs silently, the Start-menu entry starts the installed program, its window appears and
 # Escape closes it, and the uninstaller removes it again.
 #
-# Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe
+# Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe STAND-IN-SiUSBXp.dll
 #   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png (xwd of x11-apps
 #   and ImageMagick's convert, which the tests themselves do not need).
 set -euo pipefail
@@ -16,6 +18,7 @@ set -euo pipefail
 simulator=$(realpath "$1")
 program=$(realpath "$2")
 installer=$(realpath "$3")
+standin=$(realpath "$4")
 deadline_s=60
 wine=/usr/lib/wine/wine64
 started=$SECONDS
@@ -158,37 +161,64 @@ wait_for_end() {
     sim_pid=
 }
 
-"${german[@]}" "$simulator" --wine --scenario "$work/scenario" -- "$program" >"$work/out" 2>"$work/sim.err" &
-sim_pid=$!
-window=$(window_named '^DIZ Uravaved VKX260$') || fail "the program's window did not appear"
-# The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
-xdotool windowfocus --sync "$window" key Tab space
-window_named '^Verbindungsfehler$' >/dev/null || fail "the unplug went unnoticed"
-wait_for "the rows in the list" rows_listed
-no_window_named '^Verbindungsfehler$' || fail "the lost-connection box stayed open after the replug"
-if [ -n "${VKX_SCREENSHOT:-}" ]; then
-    { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$VKX_SCREENSHOT"; } ||
-        fail "no screenshot of the window"
-fi
+# One run of the scenario: SIMULATOR-OPTION PROGRAM.exe TRACE-PATTERN, the last the program's first
+# line of output, which says whether and whence it loaded the library.
+operate() {
+    local how=$1 exe=$2 pattern=$3
+    "${german[@]}" "$simulator" "$how" --scenario "$work/scenario" -- "$exe" >"$work/out" 2>"$work/sim.err" &
+    sim_pid=$!
+    window=$(window_named '^DIZ Uravaved VKX260$') || fail "the program's window did not appear"
+    # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
+    xdotool windowfocus --sync "$window" key Tab space
+    window_named '^Verbindungsfehler$' >/dev/null || fail "the unplug went unnoticed"
+    wait_for "the rows in the list" rows_listed
+    no_window_named '^Verbindungsfehler$' || fail "the lost-connection box stayed open after the replug"
+    if [ -n "${VKX_SCREENSHOT:-}" ]; then
+        { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$VKX_SCREENSHOT"; } ||
+            fail "no screenshot of the window"
+    fi
 
-# Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab twice
-# back past it "Liste speichern". Wine titles its German Save As dialog "Speichern als".
-xdotool key Tab Tab Tab shift+Tab shift+Tab space
-save_as=$(window_named '^Speichern (als|unter)$') || fail "the keyboard did not reach \"Liste speichern\""
-saved_csv="$work/saved list.csv"
-xdotool windowfocus --sync "$save_as" type "Z:${saved_csv//\//\\}"
-xdotool key Return
-saved=$(window_named '^Daten gespeichert$') || fail "the list was not saved"
-xdotool windowfocus --sync "$saved" key Return
-wait_for "the box to close" no_window_named '^Daten gespeichert$'
-xdotool windowfocus --sync "$window" key Escape
-wait_for_end "after Escape"
-((status == 0)) || fail "the simulator ended with status $status"
-grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
-cmp "$saved_csv" "$work/expected.csv" >&2 || fail "the list was saved as: $(cat -A "$saved_csv")"
-cmp "$work/out" "$work/expected.trace" >&2 || fail "the trace was: $(cat -A "$work/out")"
-[ -z "$(journals)" ] || fail "the normal end left a journal: $(journals)"
-echo "rows saved as the Linux edition saves them ($((SECONDS - booted)) s)"
+    # Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab twice
+    # back past it "Liste speichern". Wine titles its German Save As dialog "Speichern als".
+    xdotool key Tab Tab Tab shift+Tab shift+Tab space
+    save_as=$(window_named '^Speichern (als|unter)$') || fail "the keyboard did not reach \"Liste speichern\""
+    saved_csv="$work/saved list.csv"
+    xdotool windowfocus --sync "$save_as" type "Z:${saved_csv//\//\\}"
+    xdotool key Return
+    saved=$(window_named '^Daten gespeichert$') || fail "the list was not saved"
+    xdotool windowfocus --sync "$saved" key Return
+    wait_for "the box to close" no_window_named '^Daten gespeichert$'
+    xdotool windowfocus --sync "$window" key Escape
+    wait_for_end "after Escape"
+    ((status == 0)) || fail "the simulator ended with status $status"
+    grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
+    cmp "$saved_csv" "$work/expected.csv" >&2 || fail "the list was saved as: $(cat -A "$saved_csv")"
+    head -n 1 "$work/out" | grep -Eq "$pattern" || fail "the library's trace was: $(head -n 1 "$work/out" | cat -A)"
+    tail -n +2 "$work/out" | cmp - "$work/expected.trace" >&2 || fail "the trace was: $(cat -A "$work/out")"
+    [ -z "$(journals)" ] || fail "the normal end left a journal: $(journals)"
+    rm -f "$saved_csv"
+}
+
+operate --wine "$program" '^SiUSBXp\.dll nicht geladen \(Fehler [0-9]+\), gesucht in .+ und .+'$'\r''$'
+echo "rows saved as the Linux edition saves them, through a COM port ($((SECONDS - booted)) s)"
+
+# The same through the library: the stand-in beside a copy of the program relays the port that the
+# simulator lists nowhere, reporting the IDs in uppercase, and records what each open sets.
+by_library=$SECONDS
+mkdir "$work/library"
+cp "$program" "$standin" "$work/library/"
+export VKX_STANDIN_DEVICES=5F3A:B7C4:0001 VKX_STANDIN_LOG="Z:${work//\//\\}\\standin.log"
+operate --wine-library "$work/library/$(basename "$program")" \
+    '^SiUSBXp\.dll geladen aus .*\\library\\SiUSBXp\.dll'$'\r''$'
+unset VKX_STANDIN_DEVICES VKX_STANDIN_LOG
+# The connect and the reconnect after the replug, each setting 115200 baud, 8N1 and no handshake.
+awk '/^open /{opens++; want = 3; next}
+     want == 3 {bad += $0 != "baud 115200"; want = 2; next}
+     want == 2 {bad += $0 != "line 0x0800"; want = 1; next}
+     want == 1 {bad += $0 != "flow 0 0 0 0 0 0"; want = 0; next}
+     END {exit !(opens >= 2 && bad == 0 && want == 0)}' "$work/standin.log" ||
+    fail "the opens set: $(cat "$work/standin.log")"
+echo "rows saved as the Linux edition saves them, through the library ($((SECONDS - by_library)) s)"
 
 # The installer: silently into Program Files, a Start-menu entry that starts the program, and an
 # uninstaller that takes both away again.
@@ -197,6 +227,7 @@ folder="$WINEPREFIX/drive_c/Program Files/DIZ Uravaved VKX260"
 entry='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\DIZ Uravaved VKX260\DIZ Uravaved VKX260.lnk'
 "${german[@]}" "$wine" "$installer" /S >"$work/install.log" 2>&1 || fail "the installer failed"
 wait_for "the installed program" test -f "$folder/DIZUravavedVKX260.exe"
+[ ! -e "$folder/SiUSBXp.dll" ] || fail "the installer carries the bridge maker's library"
 "${german[@]}" "$wine" start "$entry" >>"$work/install.log" 2>&1 || fail "the Start-menu entry did not start"
 window=$(window_named '^DIZ Uravaved VKX260$') || fail "the installed program's window did not appear"
 xdotool windowfocus --sync "$window" key Escape
