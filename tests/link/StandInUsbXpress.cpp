@@ -4,8 +4,9 @@
 //   VKX_STANDIN_DEVICES  the devices, "VID:PID:SERIAL" separated by spaces, the IDs as the library
 //                        reports them (in uppercase, say); unset or empty: "device not found", count 0
 //   VKX_STANDIN_FAIL     the name of one export that fails, as for an unplugged bridge
-//   VKX_STANDIN_PORT     a COM port ("COM5") whose bytes every open device relays; without it a
-//                        device is silent and takes whatever is written
+//   VKX_STANDIN_PORT     a COM port ("COM5") whose bytes every open device relays; while the port is
+//                        gone, the devices stay listed and their open fails, as for a bridge pulled
+//                        out; without it a device is silent and takes whatever is written
 //   VKX_STANDIN_LOG      a file to which each open, its settings and each close are appended
 // Built with VKX_STANDIN_WITHOUT_QUEUE_CHECK, it lacks SI_CheckRXQueue.
 #include <windows.h>
