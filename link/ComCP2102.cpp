@@ -161,7 +161,14 @@ bool ComCP2102::BytesWaiting(uint32_t& count) {
         return false;
     }
     uint32_t waiting = 0;
-    if (m_driver.CheckRxQueue(m_handle, waiting) != BridgeResult::kSuccess) {
+    const uint32_t result = m_driver.CheckRxQueue(m_handle, waiting);
+    // As with a read: "queue not ready" and "timed out" say that nothing is waiting, not that the
+    // bridge is gone.
+    if (result == BridgeResult::kRxQueueNotReady || result == BridgeResult::kReadTimedOut) {
+        count = 0;
+        return true;
+    }
+    if (result != BridgeResult::kSuccess) {
         return false;
     }
     count = waiting;

@@ -366,10 +366,16 @@ TEST(ComCP2102, BytesWaitingAsksTheReceiveQueue) {
     OpenStopwatch(driver, port);
     EXPECT_CALL(driver, CheckRxQueue(kFirst, _))
         .WillOnce(DoAll(SetArgReferee<1>(7), Return(BridgeResult::kSuccess)))
-        .WillOnce(DoAll(SetArgReferee<1>(9), Return(BridgeResult::kDeviceIoFailed)));
+        .WillOnce(DoAll(SetArgReferee<1>(9), Return(BridgeResult::kDeviceIoFailed)))
+        .WillOnce(DoAll(SetArgReferee<1>(5), Return(BridgeResult::kRxQueueNotReady)))
+        .WillOnce(DoAll(SetArgReferee<1>(5), Return(BridgeResult::kReadTimedOut)));
     uint32_t count = 0;
     EXPECT_TRUE(port.BytesWaiting(count));
     EXPECT_EQ(count, 7u);
     EXPECT_FALSE(port.BytesWaiting(count));
     EXPECT_EQ(count, 7u);
+    EXPECT_TRUE(port.BytesWaiting(count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(port.BytesWaiting(count));
+    EXPECT_EQ(count, 0u);
 }
