@@ -25,16 +25,17 @@ set(CPACK_NSIS_MENU_LINKS Handbuch.txt "Handbuch")
 set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 # The finish page offers to start the program, in German like the program itself.
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN DIZUravavedVKX260.exe)
-set(CPACK_NSIS_DEFINES "!define MUI_FINISHPAGE_RUN_TEXT \"Programm starten\"")
+set(CPACK_NSIS_DEFINES "!define MUI_FINISHPAGE_RUN_TEXT 'Programm starten'")
 # CPack names the uninstaller's Start-menu entry "Uninstall" in every language: once the entries are
 # written, it becomes "Deinstallieren". An entry not made (the operator chose none) stays unmade.
+# CPack writes these values into its configuration unquoted, so NSIS's strings take single quotes.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
-  IfFileExists "$SMPROGRAMS\$STARTMENU_FOLDER\Uninstall.lnk" 0 +3
-    Delete "$SMPROGRAMS\$STARTMENU_FOLDER\Deinstallieren.lnk"
-    Rename "$SMPROGRAMS\$STARTMENU_FOLDER\Uninstall.lnk" "$SMPROGRAMS\$STARTMENU_FOLDER\Deinstallieren.lnk"
+  IfFileExists '$SMPROGRAMS\$STARTMENU_FOLDER\Uninstall.lnk' 0 +3
+    Delete '$SMPROGRAMS\$STARTMENU_FOLDER\Deinstallieren.lnk'
+    Rename '$SMPROGRAMS\$STARTMENU_FOLDER\Uninstall.lnk' '$SMPROGRAMS\$STARTMENU_FOLDER\Deinstallieren.lnk'
 ]=])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [=[
-  Delete "$SMPROGRAMS\$MUI_TEMP\Deinstallieren.lnk"
+  Delete '$SMPROGRAMS\$MUI_TEMP\Deinstallieren.lnk'
 ]=])
 set(CPACK_NSIS_INSTALLED_ICON_NAME DIZUravavedVKX260.exe)
 set(CPACK_NSIS_MUI_ICON ${VKX_SOURCE_ROOT}/res/icons/vkx260.ico)
