@@ -1,15 +1,14 @@
 #include "app/CDIZUravavedVKX260Dlg.h"
 
 #include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <vector>
+#include <string>
 
 #include "app/CAboutDlg.h"
 #include "framework/CFileDialog.h"
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
 #include "framework/MessageBox.h"
+#include "framework/NewTextFile.h"
 #include "framework/ResourceIcon.h"
 #include "framework/ShellFolders.h"
 #include "link/TimeBoundedCom.h"
@@ -30,17 +29,18 @@ constexpr const char* kConnectionErrorText =
     "unter einem anderen Benutzerkonto gestartet wurde.";
 constexpr const char* kConnectionLostText =
     "Die Verbindung zur VKX260 wurde unterbrochen.\n\n"
-    "Prüfen Sie die USB-Verbindung und stellen Sie die Verbindung erneut her.";
+    "Sobald die VKX260 wieder angeschlossen ist, verbindet sich das Programm von selbst.";
 constexpr const char* kCloseFailedText = "Datenverbindung konnte nicht geschlossen werden.";
 constexpr const char* kUnsavedCaption = "Nicht gespeicherte Daten?";
 constexpr const char* kUnsavedText =
     "Es liegen noch ungesicherte Daten vor.\n\nSollen diese vor dem Beenden gespeichert werden?";
 constexpr const char* kRestoreCaption = "Wiederherstellung";
-constexpr const char* kRestoreText =
-    "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\nEs liegen %d Zeiten vor, die nicht "
-    "gespeichert wurden. Sollen sie wiederhergestellt werden?";
+constexpr const char* kRestoreIntro = "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\n";
+constexpr const char* kRestoreQuestion = " Soll die Liste wiederhergestellt werden?";
 constexpr const char* kKeptText =
-    "Die Zeiten wurden nicht wiederhergestellt. Sie bleiben erhalten in der Datei\n\n";
+    "Die Liste wurde nicht wiederhergestellt. Sie ist gespeichert in der Datei\n\n";
+// A name that is taken gets "-2", "-3" and so on, up to this many tries.
+constexpr int kKeptNameTries = 100;
 constexpr const char* kJournalCaption = "Sicherung";
 constexpr const char* kJournalFailedText =
     "Die empfangenen Zeiten können nicht auf dem Datenträger gesichert werden und gingen bei einem "
@@ -62,6 +62,22 @@ constexpr uint32_t kByteGapTimeoutMs = 5;
 constexpr uint32_t kLongestFrameBytes = 1 + 2 * CDIZUravavedVKX260Dlg::kReceiveCapacity;
 // Those bytes take 14 ms at 115200 baud; a USB bridge hands them over in packets a few ms apart.
 constexpr std::chrono::milliseconds kLongestFrameTime{20};
+
+// How many rows were not saved; and, when a save had written some, how many the list held.
+std::string RestoreText(std::size_t rows, std::size_t saved) {
+    const std::size_t unsaved = rows - saved;
+    std::string text = kRestoreIntro;
+    if (saved == 0) {
+        text += unsaved == 1
+                    ? "Es liegt 1 Zeit vor, die nicht gespeichert wurde."
+                    : "Es liegen " + std::to_string(unsaved) + " Zeiten vor, die nicht gespeichert wurden.";
+    } else {
+        text += "Von den " + std::to_string(rows) + " Zeiten der Liste " +
+                (unsaved == 1 ? std::string("wurde 1") : "wurden " + std::to_string(unsaved)) +
+                " nicht gespeichert.";
+    }
+    return text + kRestoreQuestion;
+}
 
 }  // namespace
 
@@ -350,22 +366,42 @@ void CDIZUravavedVKX260Dlg::ReportJournalFailure() {
 void CDIZUravavedVKX260Dlg::OfferUnsavedJournals() {
     for (UnsavedJournal& left : FindUnsavedJournals(m_journal.Folder(), m_journalFiles)) {
         StopPolling();
-        std::vector<char> text(std::strlen(kRestoreText) + 16);
-        std::snprintf(text.data(), text.size(), kRestoreText, static_cast<int>(left.Rows().size()));
-        if (MessageBox(text.data(), kRestoreCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        const std::string question = RestoreText(left.Rows().size(), left.SavedRows());
+        if (MessageBox(question, kRestoreCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
             for (const UnsavedJournal::Row& row : left.Rows()) {
                 AppendRow(row.index, row.event, row.time);
             }
             m_unsaved = true;
             // Until this run's journal holds the rows on stable storage, the old one stays a journal.
             m_journal.DropOnceSynced(std::move(left));
-        } else if (std::string kept; left.KeepAsPlainFile(kept)) {
+        } else if (std::string kept; KeepUnrestoredList(left, kept)) {
             MessageBox(kKeptText + kept, kRestoreCaption, MB_ICONINFORMATION);
         }
         if (m_port.IsOpen()) {
             StartPolling();
         }
     }
+}
+
+bool CDIZUravavedVKX260Dlg::KeepUnrestoredList(UnsavedJournal& left, std::string& keptPath) {
+    std::string bytes = CsvHeaderLine();
+    for (const UnsavedJournal::Row& row : left.Rows()) {
+        bytes += CsvRowLine(row.index, row.event, row.time);
+    }
+    // Where the operator looks for lists: the folder of the last save, else the documents folder.
+    std::string name;
+    for (int attempt = 1; attempt <= kKeptNameTries && left.DatedFileName(attempt, name); ++attempt) {
+        const NewTextFileResult result = WriteNewTextFile(m_lastSaveDir, name, bytes, keptPath);
+        if (result == NewTextFileResult::Written) {
+            left.Drop();
+            return true;
+        }
+        if (result == NewTextFileResult::Failed) {
+            break;
+        }
+    }
+    // A folder that cannot take it leaves the file beside the journals, where the box names it.
+    return left.KeepAsPlainFile(keptPath);
 }
 
 void CDIZUravavedVKX260Dlg::ClearList() {

@@ -83,6 +83,9 @@ private:
     // Tells the operator once per run that the rows are not being secured.
     void ReportJournalFailure();
     void ClearList();
+    // Writes the rows that the operator did not restore as a new time-list file in the folder of
+    // the last save, and gives its path; the journal then goes.
+    bool KeepUnrestoredList(UnsavedJournal& left, std::string& keptPath);
     void ShowConnectedState();
     void ShowDisconnectedState();
     void ShowConnectionError();

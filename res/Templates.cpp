@@ -1,5 +1,6 @@
 #include "res/Templates.h"
 
+#include "res/ManualNote.h"
 #include "res/ResourceIds.h"
 
 namespace res {
@@ -41,7 +42,7 @@ constexpr MenuItemTemplate kMainMenuItems[] = {
     {0, "?", 0, true},
     {1, "Info", ID_MENU_INFO, false},
     {1, "Handbuch", 0, true},
-    {2, "Eine Softwarebeschreibung befindet sich im Programmverzeichnis", ID_MENU_MANUAL_NOTE, false},
+    {2, kManualNote, ID_MENU_MANUAL_NOTE, false},
 };
 
 constexpr MenuTemplate kMenus[] = {

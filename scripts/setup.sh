@@ -11,7 +11,7 @@ packages=(
     libudev-dev
     libgtest-dev libgmock-dev
     umockdev libumockdev-dev
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev lintian
     xvfb xdotool
     g++-mingw-w64-x86-64-posix wine wine64 fonts-wine nsis
 )

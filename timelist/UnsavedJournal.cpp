@@ -62,9 +62,8 @@ std::optional<UnsavedJournal::Row> ParseRow(const std::string& line) {
 }
 
 // The rows of a journal's bytes, a cut-off last line left out; nothing when the bytes are not a
-// journal's. lastLine is the last complete line with its line end.
-std::optional<std::vector<UnsavedJournal::Row>> ParseJournal(const std::string& bytes,
-                                                             std::string& lastLine) {
+// journal's.
+std::optional<std::vector<UnsavedJournal::Row>> ParseJournal(const std::string& bytes) {
     const std::string header = CsvHeaderLine();
     if (bytes.compare(0, header.size(), header) != 0) {
         return std::nullopt;
@@ -80,19 +79,33 @@ std::optional<std::vector<UnsavedJournal::Row>> ParseJournal(const std::string& 
             return std::nullopt;
         }
         rows.push_back(std::move(*row));
-        lastLine = bytes.substr(start, end + 2 - start);
         start = end + 2;
     }
 }
 
-// True when the journal's mark says that all its rows were saved: the same number, the same last line.
-bool IsSaved(JournalFiles& files, Handle folder, const std::string& name, std::size_t rows,
-             const std::string& lastLine) {
+// How many of the rows the journal's mark says were saved: its number, when the journal's row of
+// that number is the mark's line; none for a mark that does not match (lost in a power cut, or
+// left from before a clearing).
+std::size_t SavedRows(JournalFiles& files, Handle folder, const std::string& name,
+                      const std::vector<UnsavedJournal::Row>& rows) {
     std::string mark;
     if (!ReadFile(files, folder, SavedMarkName(name), mark)) {
-        return false;
+        return 0;
     }
-    return mark == std::to_string(rows) + '\n' + lastLine;
+    const std::size_t end = mark.find('\n');
+    const std::string number = mark.substr(0, end);
+    if (end == std::string::npos || number.empty() || number.size() > 9 ||
+        number.find_first_not_of("0123456789") != std::string::npos) {
+        return 0;
+    }
+    const std::size_t saved = std::stoul(number);
+    if (saved == 0 || saved > rows.size()) {
+        return 0;
+    }
+    const UnsavedJournal::Row& last = rows[saved - 1];
+    return mark.compare(end + 1, std::string::npos, CsvRowLine(last.index, last.event, last.time)) == 0
+               ? saved
+               : 0;
 }
 
 // A journal's name, and which of the journal and the new file of a rewrite are in the folder.
@@ -118,7 +131,6 @@ bool RewriteOf(const std::string& name, std::string& journalName) {
 struct Taken {
     Handle file = JournalFiles::kNoHandle;
     std::vector<UnsavedJournal::Row> rows;
-    std::string lastLine;
 };
 
 enum class Outcome { Taken, Held, NotJournal };
@@ -137,7 +149,7 @@ Outcome Take(JournalFiles& files, Handle folder, const std::string& name, Taken&
     std::string bytes;
     std::optional<std::vector<UnsavedJournal::Row>> rows;
     if (ReadAll(files, taken.file, bytes)) {
-        rows = ParseJournal(bytes, taken.lastLine);
+        rows = ParseJournal(bytes);
     }
     if (!rows) {
         files.Close(std::exchange(taken.file, JournalFiles::kNoHandle));
@@ -173,13 +185,14 @@ bool SettleRewrite(JournalFiles& files, Handle folder, const std::string& name, 
 }  // namespace
 
 UnsavedJournal::UnsavedJournal(JournalFiles& files, SharedFolder folder, std::string folderPath,
-                               std::string name, Handle file, std::vector<Row> rows)
+                               std::string name, Handle file, std::vector<Row> rows, std::size_t savedRows)
     : m_files(files),
       m_folder(std::move(folder)),
       m_folderPath(std::move(folderPath)),
       m_name(std::move(name)),
       m_file(file),
-      m_rows(std::move(rows)) {}
+      m_rows(std::move(rows)),
+      m_savedRows(savedRows) {}
 
 UnsavedJournal::~UnsavedJournal() { Release(); }
 
@@ -189,7 +202,8 @@ UnsavedJournal::UnsavedJournal(UnsavedJournal&& other) noexcept
       m_folderPath(std::move(other.m_folderPath)),
       m_name(std::move(other.m_name)),
       m_file(std::exchange(other.m_file, JournalFiles::kNoHandle)),
-      m_rows(std::move(other.m_rows)) {}
+      m_rows(std::move(other.m_rows)),
+      m_savedRows(other.m_savedRows) {}
 
 void UnsavedJournal::Drop() {
     m_files.Unlink(*m_folder, m_name);
@@ -198,15 +212,19 @@ void UnsavedJournal::Drop() {
     Release();
 }
 
-bool UnsavedJournal::KeepAsPlainFile(std::string& keptPath) {
+bool UnsavedJournal::DatedFileName(int attempt, std::string& name) {
     std::string stamp;
     if (m_file == JournalFiles::kNoHandle || m_files.ModificationStamp(m_file, stamp) != 0) {
         return false;
     }
-    for (int attempt = 1; attempt <= kDatedNameTries; ++attempt) {
-        // A second file of the same second gets "-2", and so on; an existing file is never replaced.
-        const std::string candidate =
-            "vkx260-" + stamp + (attempt == 1 ? std::string() : '-' + std::to_string(attempt)) + ".csv";
+    name = "vkx260-" + stamp + (attempt == 1 ? std::string() : '-' + std::to_string(attempt)) + ".csv";
+    return true;
+}
+
+bool UnsavedJournal::KeepAsPlainFile(std::string& keptPath) {
+    std::string candidate;
+    for (int attempt = 1; attempt <= kDatedNameTries && DatedFileName(attempt, candidate); ++attempt) {
+        // An existing file is never replaced.
         const int linked = m_files.Link(*m_folder, m_name, candidate);
         if (linked == -EEXIST) {
             continue;
@@ -275,9 +293,10 @@ std::vector<UnsavedJournal> FindUnsavedJournals(const std::string& folderPath, J
         if (taken.file == JournalFiles::kNoHandle) {
             continue;
         }
-        UnsavedJournal journal(files, folder, folderPath, candidate.name, taken.file, std::move(taken.rows));
-        if (journal.Rows().empty() ||
-            IsSaved(files, *folder, candidate.name, journal.Rows().size(), taken.lastLine)) {
+        const std::size_t saved = SavedRows(files, *folder, candidate.name, taken.rows);
+        UnsavedJournal journal(files, folder, folderPath, candidate.name, taken.file, std::move(taken.rows),
+                               saved);
+        if (journal.Rows().size() == saved) {
             journal.Drop();
             continue;
         }

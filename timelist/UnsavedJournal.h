@@ -23,19 +23,25 @@ public:
     using SharedFolder = std::shared_ptr<const JournalFiles::Handle>;
 
     UnsavedJournal(JournalFiles& files, SharedFolder folder, std::string folderPath, std::string name,
-                   JournalFiles::Handle file, std::vector<Row> rows);
+                   JournalFiles::Handle file, std::vector<Row> rows, std::size_t savedRows = 0);
     ~UnsavedJournal();
     UnsavedJournal(UnsavedJournal&& other) noexcept;
     UnsavedJournal& operator=(UnsavedJournal&&) = delete;
 
     std::string Path() const { return m_files.PathOf(m_folderPath, m_name); }
     const std::vector<Row>& Rows() const { return m_rows; }
+    // How many rows, from the first, a save had written before the program ended; the rest were
+    // never saved.
+    std::size_t SavedRows() const { return m_savedRows; }
 
     // The rows are in this run's list and journal now: the file and its mark go.
     void Drop();
-    // Keeps the file in its folder as a plain time-list file under a dated name, the time of its
-    // last row, such as "vkx260-2026-12-07-143205.csv"; it is never offered again. False when it
-    // could not be renamed: then it stays a journal.
+    // The name for the rows kept as a plain time-list file: the time of the last row, such as
+    // "vkx260-2026-12-07-143205.csv"; attempt 2 and on add "-2" and so on, for a name that is taken.
+    // False when the time cannot be read.
+    bool DatedFileName(int attempt, std::string& name);
+    // Keeps the file in its folder as a plain time-list file under its dated name; it is never
+    // offered again. False when it could not be renamed: then it stays a journal.
     bool KeepAsPlainFile(std::string& keptPath);
 
 private:
@@ -47,6 +53,7 @@ private:
     std::string m_name;
     JournalFiles::Handle m_file;
     std::vector<Row> m_rows;
+    std::size_t m_savedRows = 0;
 };
 
 // The journals in the folder whose program is gone (their lock is free) and that hold rows not

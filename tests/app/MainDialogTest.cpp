@@ -20,7 +20,7 @@ constexpr const char* kConnectionErrorText =
     "unter einem anderen Benutzerkonto gestartet wurde.";
 constexpr const char* kConnectionLostText =
     "Die Verbindung zur VKX260 wurde unterbrochen.\n\n"
-    "Prüfen Sie die USB-Verbindung und stellen Sie die Verbindung erneut her.";
+    "Sobald die VKX260 wieder angeschlossen ist, verbindet sich das Programm von selbst.";
 
 using MainDialogTest = MainDialogFixture;
 

@@ -3,9 +3,11 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -403,42 +405,70 @@ TEST_F(SaveListTest, SavingKeepsTheNumberingAndClearingAsksNothing) {
 }
 
 TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
+    enum class Documents { Writable, NameTaken, Missing };
     struct Case {
         const char* name;
-        bool savedBeforeTheKill;
+        int savedRows;  // of the two rows, saved before the kill
         int answer;
+        const char* counted;      // what the question says of the rows
         bool unwritable = false;  // this run's journal cannot be written
+        Documents documents = Documents::Writable;
     };
-    const Case cases[] = {{"Ja", false, IDYES},
-                          {"Nein", false, IDNO},
-                          {"saved before the kill", true, IDYES},
-                          {"Ja, and this run's journal cannot be written", false, IDYES, true}};
+    const char* const kNoneSaved = "Es liegen 2 Zeiten vor, die nicht gespeichert wurden.";
+    const Case cases[] = {
+        {"Ja", 0, IDYES, kNoneSaved},
+        {"Nein", 0, IDNO, kNoneSaved},
+        {"saved before the kill", 2, IDYES, nullptr},
+        {"Ja, and this run's journal cannot be written", 0, IDYES, kNoneSaved, true},
+        {"Ja, one row saved before the kill", 1, IDYES,
+         "Von den 2 Zeiten der Liste wurde 1 nicht gespeichert."},
+        {"Nein, one row saved, the dated name taken", 1, IDNO,
+         "Von den 2 Zeiten der Liste wurde 1 nicht gespeichert.", false, Documents::NameTaken},
+        {"Nein, and the documents folder is gone", 0, IDNO, kNoneSaved, false, Documents::Missing},
+    };
     const QString journals = QDir(stateHome.path()).filePath("vkx260");
     const QByteArray twoRows = "Index,Event,Zeit\r\n001,Start,00:00:00.000\r\n002,Lap,01:02:03.004\r\n";
+    // The documents folder is the home folder here, as it is when the home folder has none.
+    const QByteArray home = qgetenv("HOME");
+    const QString documents = QDir(folder.path()).filePath("home");
     // The program is gone without its normal end; the next one starts.
-    const auto restart = [this] {
+    const auto restart = [&](const QString& homeFolder = QString()) {
         driver.Reset();
+        qputenv("HOME", (homeFolder.isEmpty() ? documents : homeFolder).toUtf8());
         dialog = std::make_unique<CDIZUravavedVKX260Dlg>(driver, journalFiles);
-        return dialog->Create();
+        const bool created = dialog->Create();
+        qputenv("HOME", home);
+        return created;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         dialog.reset();
         QDir(journals).removeRecursively();
+        QDir(documents).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(documents));
         ASSERT_TRUE(restart());
         Connect();
-        AddRow(1, 0, 0, 0, 0);
-        AddRow(3, 1, 2, 3, 4);
         chosen = PathIn("before.csv");
-        if (c.savedBeforeTheKill) {
+        AddRow(1, 0, 0, 0, 0);
+        if (c.savedRows == 1) {
             Save();
         }
-        ASSERT_TRUE(restart());
+        AddRow(3, 1, 2, 3, 4);
+        if (c.savedRows == 2) {
+            Save();
+        }
+        const QFileInfo journal(QString::fromStdString(dialog->JournalPath()));
+        const QString datedName = "vkx260-" + journal.lastModified().toString("yyyy-MM-dd-HHmmss") + ".csv";
+        if (c.documents == Documents::NameTaken) {
+            WriteFile(QDir(documents).filePath(datedName).toStdString(), "the operator's own");
+        }
+        ASSERT_TRUE(
+            restart(c.documents == Documents::Missing ? QDir(documents).filePath("gone") : QString()));
         boxes.clear();
         answer = c.answer;
         journalFiles.failing = c.unwritable;
         dialog->OfferUnsavedJournals();
-        if (c.savedBeforeTheKill) {
+        if (!c.counted) {
             EXPECT_TRUE(boxes.empty());
             EXPECT_TRUE(QDir(journals).isEmpty());
             continue;
@@ -446,9 +476,35 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
         ASSERT_GE(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].caption, "Wiederherstellung");
         EXPECT_EQ(boxes[0].style, MB_YESNO | MB_ICONQUESTION);
-        EXPECT_EQ(boxes[0].text,
-                  "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\nEs liegen 2 Zeiten vor, die "
-                  "nicht gespeichert wurden. Sollen sie wiederhergestellt werden?");
+        EXPECT_EQ(boxes[0].text, "Das Programm wurde zuletzt nicht ordnungsgemäß beendet.\n\n" +
+                                     std::string(c.counted) + " Soll die Liste wiederhergestellt werden?");
+        if (c.answer == IDNO) {
+            ASSERT_EQ(boxes.size(), 2u);
+            const QString keptFolder = c.documents == Documents::Missing ? journals : documents;
+            const QString keptName = c.documents == Documents::NameTaken
+                                         ? QString(datedName).replace(".csv", "-2.csv")
+                                         : datedName;
+            const std::string kept = QDir(keptFolder).filePath(keptName).toStdString();
+            EXPECT_EQ(boxes[1].text,
+                      "Die Liste wurde nicht wiederhergestellt. Sie ist gespeichert in der Datei\n\n" + kept);
+            EXPECT_EQ(Contents(kept), twoRows);
+            if (c.documents == Documents::NameTaken) {
+                EXPECT_EQ(Contents(QDir(documents).filePath(datedName).toStdString()), "the operator's own");
+            }
+            EXPECT_EQ(QDir(documents).entryList(QDir::Files | QDir::Hidden).size(),
+                      c.documents == Documents::Writable    ? 1
+                      : c.documents == Documents::NameTaken ? 2
+                                                            : 0)
+                << "a temporary file is left behind";
+            EXPECT_EQ(QDir(journals).entryList(QDir::Files).size(),
+                      c.documents == Documents::Missing ? 1 : 0);
+            EXPECT_TRUE(Rows().empty());
+            EXPECT_FALSE(dialog->HasUnsavedRows());
+            boxes.clear();
+            dialog->OfferUnsavedJournals();
+            EXPECT_TRUE(boxes.empty());
+            continue;
+        }
         // After "Ja" the old journal goes once this run's journal is on stable storage.
         ASSERT_TRUE(WaitUntil([&] { return QDir(journals).entryList(QDir::Files).size() == 1; }));
         const QStringList left = QDir(journals).entryList(QDir::Files);
@@ -462,27 +518,17 @@ TEST_F(SaveListTest, RowsLeftByAProgramThatWasKilledAreOfferedBack) {
             boxes.clear();
             dialog->OfferUnsavedJournals();
             EXPECT_EQ(boxes.size(), 1u);
-        } else if (c.answer == IDYES) {
-            EXPECT_EQ(boxes.size(), 1u);
-            EXPECT_EQ(leftPath, dialog->JournalPath()) << "the old journal stays";
-            EXPECT_TRUE(dialog->HasUnsavedRows());
-            Connect();
-            AddRow(2, 0, 0, 9, 0);
-            EXPECT_EQ(Contents(leftPath), twoRows + "003,Stopp,00:00:09.000\r\n");
-        } else {
-            ASSERT_EQ(boxes.size(), 2u);
-            EXPECT_EQ(boxes[1].text,
-                      "Die Zeiten wurden nicht wiederhergestellt. Sie bleiben erhalten in der "
-                      "Datei\n\n" +
-                          leftPath);
-            EXPECT_TRUE(left[0].startsWith("vkx260-20"));
-            EXPECT_EQ(Contents(leftPath), twoRows);
-            EXPECT_TRUE(Rows().empty());
-            EXPECT_FALSE(dialog->HasUnsavedRows());
-            boxes.clear();
-            dialog->OfferUnsavedJournals();
-            EXPECT_TRUE(boxes.empty());
+            continue;
         }
+        EXPECT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(leftPath, dialog->JournalPath()) << "the old journal stays";
+        EXPECT_EQ(Rows(),
+                  (std::vector<Row>{{"001", "Start", "00:00:00:000"}, {"002", "Lap", "01:02:03:004"}}))
+            << "saved rows and numbering come back too";
+        EXPECT_TRUE(dialog->HasUnsavedRows());
+        Connect();
+        AddRow(2, 0, 0, 9, 0);
+        EXPECT_EQ(Contents(leftPath), twoRows + "003,Stopp,00:00:09.000\r\n");
     }
 }
 

@@ -43,7 +43,7 @@ namespace {
 constexpr char kPreloadLibrary[] = "libumockdev-preload.so.0";
 constexpr const char* kConnectionLostText =
     "Die Verbindung zur VKX260 wurde unterbrochen.\n\n"
-    "Prüfen Sie die USB-Verbindung und stellen Sie die Verbindung erneut her.";
+    "Sobald die VKX260 wieder angeschlossen ist, verbindet sich das Programm von selbst.";
 constexpr const char* kSavedText = "Daten wurden gespeichert";
 constexpr int kRowsDeadlineMs = 20000;
 

@@ -8,7 +8,8 @@
 # once through a COM port that SetupAPI lists, once through the bridge maker's library, SiUSBXp.dll
 # (the project's stand-in, beside a copy of the program), with no COM port listed. Then the installer
 # installs silently, the Start-menu entry starts the installed program, its window appears and
-# Escape closes it, and the uninstaller removes it again.
+# Escape closes it, and the uninstaller removes it again. The installer brings the manual and German
+# Start-menu entries.
 #
 # Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe STAND-IN-SiUSBXp.dll
 #   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png (xwd of x11-apps
@@ -228,13 +229,20 @@ entry='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\DIZ Uravaved VKX260\
 "${german[@]}" "$wine" "$installer" /S >"$work/install.log" 2>&1 || fail "the installer failed"
 wait_for "the installed program" test -f "$folder/DIZUravavedVKX260.exe"
 [ ! -e "$folder/SiUSBXp.dll" ] || fail "the installer carries the bridge maker's library"
+# The manual is in the program's folder, where the menu says it is, and has its own Start-menu entry;
+# the uninstaller's entry is German like the program.
+cmp "$folder/Handbuch.txt" "$(dirname "$0")/../../docs/Handbuch.md" >&2 || fail "the manual is not installed"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/DIZ Uravaved VKX260"
+entries=$(cd "$menu" && ls | LC_ALL=C sort | tr '\n' ' ')
+[ "$entries" = "DIZ Uravaved VKX260.lnk Deinstallieren.lnk Handbuch.lnk " ] ||
+    fail "the Start-menu entries are: $entries"
 "${german[@]}" "$wine" start "$entry" >>"$work/install.log" 2>&1 || fail "the Start-menu entry did not start"
 window=$(window_named '^DIZ Uravaved VKX260$') || fail "the installed program's window did not appear"
 xdotool windowfocus --sync "$window" key Escape
 wait_for "the installed program to end" no_window_named '^DIZ Uravaved VKX260$'
 "${german[@]}" "$wine" "C:\\Program Files\\DIZ Uravaved VKX260\\Uninstall.exe" /S >>"$work/install.log" 2>&1 ||
     fail "the uninstaller failed"
-uninstalled() { [ ! -e "$folder" ]; }
+uninstalled() { [ ! -e "$folder" ] && [ ! -e "$menu" ]; }
 wait_for "the uninstaller" uninstalled
 echo "installed silently, started from the Start menu, uninstalled ($((SECONDS - installed_at)) s)"
 echo "Windows edition under Wine: $((SECONDS - started)) s in all, $((booted - started)) s of them for the prefix"

@@ -14,7 +14,9 @@ endif()
 
 set(desktop "${root}/usr/share/applications/${APP_ID}.desktop")
 set(metainfo "${root}/usr/share/metainfo/${APP_ID}.metainfo.xml")
-set(expected "${desktop}" "${metainfo}" "${root}/usr/lib/udev/rules.d/70-vkx260.rules")
+set(doc "${root}/usr/share/doc/vkx260")
+set(expected "${desktop}" "${metainfo}" "${root}/usr/lib/udev/rules.d/70-vkx260.rules"
+             "${doc}/Handbuch.txt" "${doc}/copyright" "${doc}/changelog.gz")
 foreach(size 32 48 256)
     list(APPEND expected "${root}/usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png")
 endforeach()

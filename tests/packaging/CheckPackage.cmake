@@ -1,5 +1,6 @@
-# Builds the Debian package with CPack and checks that it holds the program's files, runs its udev
-# step after installing, and depends on the Qt and libudev runtime that the program links.
+# Builds the Debian package with CPack and checks that it holds the program's files and the manual,
+# runs its udev step after installing, depends on the Qt and libudev runtime that the program links,
+# and that lintian finds no error in it.
 # Arguments: -DBUILD_DIR=... -DWORK_DIR=... -DAPP_ID=... -DWITH_PROGRAM=0|1
 
 file(REMOVE_RECURSE "${WORK_DIR}")
@@ -25,7 +26,10 @@ set(expected
     "./usr/share/icons/hicolor/32x32/apps/${APP_ID}.png"
     "./usr/share/icons/hicolor/48x48/apps/${APP_ID}.png"
     "./usr/share/icons/hicolor/256x256/apps/${APP_ID}.png"
-    "./usr/lib/udev/rules.d/70-vkx260.rules")
+    "./usr/lib/udev/rules.d/70-vkx260.rules"
+    "./usr/share/doc/vkx260/Handbuch.txt"
+    "./usr/share/doc/vkx260/copyright"
+    "./usr/share/doc/vkx260/changelog.gz")
 if(WITH_PROGRAM)
     list(APPEND expected "./usr/bin/DIZUravavedVKX260")
 endif()
@@ -40,6 +44,12 @@ execute_process(COMMAND dpkg-deb -I "${packages}" postinst
                 RESULT_VARIABLE result OUTPUT_VARIABLE postinst ERROR_VARIABLE error)
 if(NOT result EQUAL 0 OR NOT postinst MATCHES "udevadm trigger")
     message(FATAL_ERROR "the package has no postinst that applies the udev rule:\n${error}${postinst}")
+endif()
+
+execute_process(COMMAND lintian --fail-on error --allow-root "${packages}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "lintian finds errors in the package:\n${output}")
 endif()
 
 if(NOT WITH_PROGRAM)

@@ -1,5 +1,6 @@
 // The Win32 framework where a wrong byte or a wrong call would go unseen until a user looks: the
-// dialog that the in-memory template builds, the list's text path, and the atomic save.
+// dialog that the in-memory template builds, the list's text path, the atomic save, and the new file
+// that never replaces one.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
 #include "framework/MessageBox.h"
+#include "framework/NewTextFile.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
 #include "res/ResourceIds.h"
@@ -195,6 +197,44 @@ TEST(Win32StdioFile, ReplacesTheOldFileOnlyWhenComplete) {
         DeleteFileW(target.c_str());
     }
     RemoveDirectoryW(folder.c_str());
+}
+
+TEST(Win32NewTextFile, NeverReplacesAFileNorLeavesAPartOne) {
+    struct Case {
+        const char* name;
+        bool taken;
+        bool folderGone;
+        NewTextFileResult result;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"free name", false, false, NewTextFileResult::Written, "new;\r\n"},
+        {"name taken", true, false, NewTextFileResult::NameTaken, "old;\r\n"},
+        {"folder gone", false, true, NewTextFileResult::Failed, ""},
+    };
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    const std::wstring folder = std::wstring(base) + L"vkx-newtextfile";
+    const std::wstring target = folder + L"\\vkx260-2026-12-07-143205.csv";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.folderGone) {
+            CreateDirectoryW(folder.c_str(), nullptr);
+        }
+        if (c.taken) {
+            std::ofstream(target.c_str(), std::ios::binary) << "old;\r\n";
+        }
+        std::string path;
+        EXPECT_EQ(WriteNewTextFile(WideToUtf8(folder), "vkx260-2026-12-07-143205.csv", "new;\r\n", path),
+                  c.result);
+        EXPECT_EQ(path, WideToUtf8(target));
+        if (!c.folderGone) {
+            EXPECT_EQ(Contents(target), c.expected);
+            EXPECT_EQ(FilesIn(folder), 1u) << "a temporary file is left behind";
+        }
+        DeleteFileW(target.c_str());
+        RemoveDirectoryW(folder.c_str());
+    }
 }
 
 }  // namespace
