@@ -100,20 +100,26 @@ unsigned PortNumber(const std::string& portName) {
     return number;
 }
 
-// The four hex digits after key ("VID_", "PID_") in a hardware ID such as
-// USB\VID_5F3A&PID_B7C4&REV_0100, lowercase as Linux's sysfs gives them; empty when absent.
-std::string IdAfter(const std::string& hardwareId, std::string_view key) {
+// The four hex digits of the field that starts with key ("VID_", "PID_") in a hardware ID such as
+// USB\VID_5F3A&PID_B7C4&REV_0100, lowercase as Linux's sysfs gives them. Fields are separated by '&'
+// and '\'; the first field that starts with key decides, and anything more or less than four hex
+// digits after key (a fifth digit, a letter) makes it another device's: empty then, as when absent.
+std::string IdField(const std::string& hardwareId, std::string_view key) {
     const std::string id = Uppercase(hardwareId);
-    const std::size_t at = id.find(key);
-    if (at == std::string::npos || id.size() < at + key.size() + kIdDigits) {
-        return {};
+    for (std::size_t start = 0; start <= id.size();) {
+        const std::size_t end = std::min(id.find_first_of("&\\", start), id.size());
+        const std::string_view field(id.data() + start, end - start);
+        if (field.starts_with(key)) {
+            const std::string_view digits = field.substr(key.size());
+            const bool exact =
+                digits.size() == kIdDigits && std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return std::isxdigit(static_cast<unsigned char>(c));
+                });
+            return exact ? Lowercase(std::string(digits)) : std::string();
+        }
+        start = end + 1;
     }
-    const std::string digits = id.substr(at + key.size(), kIdDigits);
-    if (!std::all_of(digits.begin(), digits.end(),
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
-        return {};
-    }
-    return Lowercase(digits);
+    return {};
 }
 
 // The serial part of an instance ID (USB\VID_5F3A&PID_B7C4\0001 → 0001). Where the device has no
@@ -151,7 +157,7 @@ uint32_t WindowsBridgeDriver::GetNumDevices(uint32_t& count) {
         const std::string hardwareId = RegistryProperty(list.get(), device, SPDRP_HARDWAREID);
         m_devices.push_back({std::move(portName), SerialPart(InstanceId(list.get(), device)),
                              RegistryProperty(list.get(), device, SPDRP_DEVICEDESC),
-                             IdAfter(hardwareId, "VID_"), IdAfter(hardwareId, "PID_")});
+                             IdField(hardwareId, "VID_"), IdField(hardwareId, "PID_")});
     }
     std::sort(m_devices.begin(), m_devices.end(), [](const Device& left, const Device& right) {
         return PortNumber(left.name) < PortNumber(right.name);
