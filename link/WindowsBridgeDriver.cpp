@@ -18,6 +18,7 @@ namespace {
 constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 constexpr std::size_t kIdDigits = 4;
+constexpr unsigned kHighestPort = 255;
 
 struct DeviceInfoListDeleter {
     void operator()(void* list) const { SetupDiDestroyDeviceInfoList(list); }
@@ -84,10 +85,11 @@ std::string PortName(HDEVINFO list, SP_DEVINFO_DATA& device) {
     return WideToUtf8(name);
 }
 
-// The number of a COM port's name; 0 for any other port (LPT1).
+// The number of a COM port's name ("COM7", also "COM007"), from 1 to 255 as Windows numbers COM
+// ports; 0 for any other name (LPT1, COM0, COM256).
 unsigned PortNumber(const std::string& portName) {
     const std::string name = Uppercase(portName);
-    if (name.size() <= 3 || name.compare(0, 3, "COM") != 0 || name.size() > 6) {
+    if (name.size() <= 3 || name.compare(0, 3, "COM") != 0) {
         return 0;
     }
     unsigned number = 0;
@@ -96,6 +98,9 @@ unsigned PortNumber(const std::string& portName) {
             return 0;
         }
         number = number * 10 + static_cast<unsigned>(name[i] - '0');
+        if (number > kHighestPort) {
+            return 0;
+        }
     }
     return number;
 }
@@ -149,11 +154,12 @@ uint32_t WindowsBridgeDriver::GetNumDevices(uint32_t& count) {
             }
             return BridgeResult::kSystemError;
         }
-        std::string portName = PortName(list.get(), device);
-        const unsigned portNumber = PortNumber(portName);
+        const unsigned portNumber = PortNumber(PortName(list.get(), device));
         if (portNumber == 0) {
             continue;
         }
+        // The port opens by its canonical name: \\.\COM007 names no device.
+        std::string portName = "COM" + std::to_string(portNumber);
         const std::string hardwareId = RegistryProperty(list.get(), device, SPDRP_HARDWAREID);
         m_devices.push_back({std::move(portName), SerialPart(InstanceId(list.get(), device)),
                              RegistryProperty(list.get(), device, SPDRP_DEVICEDESC),

@@ -25,12 +25,15 @@ struct RegisteredPort {
 
 const std::wstring kEnumUsb = L"System\\CurrentControlSet\\Enum\\USB\\";
 
-// The bridge's port (COM10, which the test's command line links to a pseudo-terminal), a port of
-// another bridge listed before it, a printer port of the same class, and devices whose hardware IDs
-// only resemble the bridge's, listed before it, with no port behind them.
+// The bridge's port (COM10, which the test's command line links to a pseudo-terminal, named with
+// leading zeros), a port of another bridge listed before it, a printer port of the same class, ports
+// whose names no COM port has, and devices whose hardware IDs only resemble the bridge's, listed
+// before it, with no port behind them.
 const RegisteredPort kPorts[] = {
     {L"VID_5F3A&PID_B7C4", L"0001", L"USB\\VID_5F3A&PID_B7C4&REV_0100\0USB\\VID_5F3A&PID_B7C4\0"s,
-     L"VKX260 Brücke", L"COM10"},
+     L"VKX260 Brücke", L"COM010"},
+    {L"VID_5F3A&PID_B7C4", L"0002", L"USB\\VID_5F3A&PID_B7C4\0"s, L"Nummer zu groß", L"COM256"},
+    {L"VID_5F3A&PID_B7C4", L"0003", L"USB\\VID_5F3A&PID_B7C4\0"s, L"Nummer null", L"COM0"},
     {L"VID_10C4&PID_EA60", L"5&2a1b3c4d&0&2", L"USB\\VID_10C4&PID_EA60&REV_0100\0USB\\VID_10C4&PID_EA60\0"s,
      L"CP2102 USB to UART Bridge Controller", L"COM3"},
     {L"VID_0000&PID_0000", L"PRN", L"LPTENUM\\PRINTER\0"s, L"Drucker", L"LPT1"},
