@@ -151,50 +151,75 @@ size_t FilesIn(const std::wstring& folder) {
     return count;
 }
 
-// The old file stays whole when it cannot be replaced, and no temporary file is left behind.
+// The old file stays whole when it cannot be replaced, a replaced file keeps its attributes, a
+// folder deeper than MAX_PATH is no obstacle, and no temporary file is left behind.
 TEST(Win32StdioFile, ReplacesTheOldFileOnlyWhenComplete) {
     struct Case {
         const char* name;
+        std::wstring subfolder;
+        DWORD oldAttributes;
         bool targetHeldOpen;
+        bool opens;
         const char* expected;
         bool throws;
     };
+    std::wstring deep;
+    for (int level = 0; level < 4; ++level) {
+        deep += L"\\" + std::wstring(60, static_cast<wchar_t>(L'a' + level));
+    }
     const Case cases[] = {
-        {"replaced", false, "new;\r\n", false},
-        {"held by another program", true, "old;\r\n", true},
+        {"replaced", L"", 0, false, true, "new;\r\n", false},
+        {"held by another program", L"", 0, true, true, "old;\r\n", true},
+        {"hidden, and stays so", L"", FILE_ATTRIBUTE_HIDDEN, false, true, "new;\r\n", false},
+        {"read-only, not opened", L"", FILE_ATTRIBUTE_READONLY, false, false, "old;\r\n", false},
+        {"in a folder deeper than MAX_PATH", deep, 0, false, true, "new;\r\n", false},
     };
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
-    const std::wstring folder = std::wstring(base) + L"vkx-stdiofile";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring target = folder + L"\\Liste.csv";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // The test's own calls take the extended form, which no folder depth stops.
+        const std::wstring folder = L"\\\\?\\" + std::wstring(base) + L"vkx-stdiofile" + c.subfolder;
+        for (size_t end = folder.find(L"\\vkx-stdiofile"); end != std::wstring::npos;
+             end = folder.find(L'\\', end + 1)) {
+            CreateDirectoryW(folder.substr(0, end).c_str(), nullptr);
+        }
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        const std::wstring target = folder + L"\\Liste.csv";
         std::ofstream(target.c_str(), std::ios::binary) << "old;\r\n";
+        ASSERT_TRUE(c.oldAttributes == 0 || SetFileAttributesW(target.c_str(), c.oldAttributes));
+        ASSERT_EQ(GetFileAttributesW(target.c_str()) & c.oldAttributes, c.oldAttributes);
         HANDLE holder = c.targetHeldOpen ? CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
                                          : INVALID_HANDLE_VALUE;
+        // The program names the file as the Save As dialog gives it.
+        const std::string path = WideToUtf8(target.substr(4));
         bool threw = false;
         {
             CStdioFile file;
-            ASSERT_TRUE(file.Open(WideToUtf8(target)));
+            EXPECT_EQ(file.Open(path), c.opens);
             try {
                 file.WriteString("new;\r\n");
                 file.Close();
             } catch (const CFileException& error) {
                 threw = true;
-                EXPECT_EQ(error.FileName(), WideToUtf8(target));
+                EXPECT_EQ(error.FileName(), path);
             }
         }
         if (holder != INVALID_HANDLE_VALUE) {
             CloseHandle(holder);
         }
-        EXPECT_EQ(threw, c.throws);
+        EXPECT_EQ(threw, c.throws || !c.opens);
         EXPECT_EQ(Contents(target), c.expected);
+        EXPECT_EQ(GetFileAttributesW(target.c_str()) & c.oldAttributes, c.oldAttributes);
         EXPECT_EQ(FilesIn(folder), 1u);
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(target.c_str());
+        for (std::wstring level = folder; level.size() > folder.find(L"\\vkx-stdiofile");
+             level.resize(level.find_last_of(L'\\'))) {
+            RemoveDirectoryW(level.c_str());
+        }
     }
-    RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
