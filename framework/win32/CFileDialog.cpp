@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/CDialog.h"
+#include "framework/win32/ModalOwner.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
 
@@ -51,7 +52,7 @@ std::wstring FilterList(const std::vector<std::pair<std::string, std::string>>& 
 }  // namespace
 
 std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, CDialog* parent) {
-    const HWND owner = parent ? parent->GetSafeHwnd() : nullptr;
+    const HWND owner = parent ? parent->GetSafeHwnd() : ModalOwner();
     std::vector<wchar_t> path(kPathCapacity, L'\0');
     const std::wstring fileName = Utf8ToWide(request.fileName);
     fileName.copy(path.data(), std::min(fileName.size(), path.size() - 1));

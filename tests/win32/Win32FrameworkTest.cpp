@@ -1,11 +1,15 @@
 // The Win32 framework where a wrong byte or a wrong call would go unseen until a user looks: the
-// dialog that the in-memory template builds, the list's text path, and the atomic save.
+// dialog that the in-memory template builds, the list's text path, the owner of its boxes and
+// dialogs, and the atomic save.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
@@ -131,6 +135,117 @@ TEST(Win32MessageBox, ClosedByItsText) {
     });
     ASSERT_NE(timer, 0u);
     EXPECT_NE(MessageBox(kLostText, "Verbindungsfehler", MB_ICONINFORMATION), 0);
+}
+
+// What a test does with the windows that a modal call opens: a thread timer, which that call's own
+// loop runs, hands each tick to it.
+std::function<void()> g_onTick;
+
+class TickWhileModal {
+public:
+    explicit TickWhileModal(std::function<void()> onTick) {
+        g_onTick = std::move(onTick);
+        m_timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { g_onTick(); });
+    }
+    ~TickWhileModal() {
+        KillTimer(nullptr, m_timer);
+        g_onTick = nullptr;
+    }
+    TickWhileModal(const TickWhileModal&) = delete;
+    TickWhileModal& operator=(const TickWhileModal&) = delete;
+
+private:
+    UINT_PTR m_timer = 0;
+};
+
+// The visible dialog-class windows of this thread (boxes, dialogs, the Save As dialog).
+std::vector<HWND> ShownDialogs() {
+    std::vector<HWND> found;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM list) {
+            if (IsWindowVisible(window) && ClassOf(window) == L"#32770") {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void Click(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Runs the messages of this thread until done() or five seconds have passed.
+bool PumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return done();
+}
+
+// While another program's window is in front, the program's boxes and dialogs are still owned by
+// its window, which stays disabled until they end.
+TEST(Win32Owner, BoxesAndDialogsBelongToTheProgramsWindowWhileAnotherIsInFront) {
+    MainWindow window;
+    ASSERT_TRUE(window.Create());
+    HWND main = window.GetSafeHwnd();
+    ShowWindow(main, SW_SHOW);
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == main; }));
+    // Another program: a window of a thread of its own, with its own input state.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([done] {
+        HWND front = CreateWindowExW(0, L"STATIC", L"Anderes Programm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                     0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(front);
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+                DispatchMessageW(&message);
+            }
+        }
+        DestroyWindow(front);
+    });
+    EXPECT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; })) << "the other window is not in front";
+
+    HWND owner = nullptr;
+    bool mainEnabled = true;
+    const auto closeWhatOpened = [&](const std::function<void(HWND)>& close) {
+        for (HWND shown : ShownDialogs()) {
+            if (shown != main) {
+                owner = GetWindow(shown, GW_OWNER);
+                mainEnabled = IsWindowEnabled(main);
+                close(shown);
+            }
+        }
+    };
+    {
+        TickWhileModal tick([&] { closeWhatOpened([](HWND) { CloseMessageBox(kLostText); }); });
+        MessageBox(kLostText, "Verbindungsfehler", MB_ICONINFORMATION);
+    }
+    EXPECT_EQ(owner, main) << "message box";
+    EXPECT_FALSE(mainEnabled) << "message box";
+
+    owner = nullptr;
+    mainEnabled = true;
+    CDialog about(res::IDD_ABOUTBOX);
+    {
+        TickWhileModal tick([&] { closeWhatOpened([](HWND shown) { Click(shown, IDCANCEL); }); });
+        about.DoModal();
+    }
+    EXPECT_EQ(owner, main) << "dialog";
+    EXPECT_FALSE(mainEnabled) << "dialog";
+    EXPECT_TRUE(IsWindowEnabled(main));
+
+    SetEvent(done);
+    other.join();
+    CloseHandle(done);
 }
 
 std::string Contents(const std::wstring& path) {
