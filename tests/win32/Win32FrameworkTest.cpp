@@ -1,6 +1,6 @@
 // The Win32 framework where a wrong byte or a wrong call would go unseen until a user looks: the
 // dialog that the in-memory template builds, the list's text path, the owner of its boxes and
-// dialogs, and the atomic save.
+// dialogs, the file that Save As confirmed, and the atomic save.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "framework/CFileDialog.h"
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
 #include "framework/MessageBox.h"
@@ -18,6 +19,9 @@
 #include "link/Utf16.h"
 #include "res/ResourceIds.h"
 #include "res/Templates.h"
+
+// The Save As dialog's control IDs (edt1, cmb13), after windows.h.
+#include <dlgs.h>
 
 namespace {
 
@@ -264,6 +268,82 @@ size_t FilesIn(const std::wstring& folder) {
     }
     FindClose(search);
     return count;
+}
+
+// The file written is the one that the Save As dialog asked about: the dialog adds the default
+// extension before its overwrite question, and a name ending in a dot means no extension to it.
+TEST(Win32FileDialog, ChosenFileIsTheOneTheDialogConfirmed) {
+    struct Case {
+        const char* name;
+        std::wstring typed;
+        bool asked;
+        int result;
+        std::wstring written;
+    };
+    const Case cases[] = {
+        {"a name ending in a dot", L"liste.", false, IDOK, L"liste"},
+        {"a name given the default extension", L"liste", true, IDCANCEL, L""},
+    };
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    const std::wstring folder = std::wstring(base) + L"vkx-savedialog";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::ofstream((folder + L"\\liste.csv").c_str(), std::ios::binary) << "alt";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFileDialog dialog("csv", nullptr, OFN_OVERWRITEPROMPT,
+                           "VKX260 Zeitlisten (.csv)|*.csv|Alle Dateien (*.*)|*.*|");
+        dialog.SetInitialDir(WideToUtf8(folder));
+        dialog.SetTitle("Speichern unter");
+        HWND saveAs = nullptr;
+        bool typed = false;
+        bool asked = false;
+        int result = 0;
+        {
+            // The name is typed and OK pressed; an overwrite question is answered No, and then the
+            // dialog, still open, is cancelled.
+            TickWhileModal tick([&] {
+                for (HWND shown : ShownDialogs()) {
+                    if (GetDlgItem(shown, IDOK) && (GetDlgItem(shown, edt1) || GetDlgItem(shown, cmb13))) {
+                        saveAs = shown;
+                    } else if (saveAs && GetWindow(shown, GW_OWNER) == saveAs) {
+                        asked = true;
+                        Click(shown, IDNO);
+                        return;
+                    }
+                }
+                if (saveAs && !typed) {
+                    SetWindowTextW(
+                        GetDlgItem(saveAs, edt1) ? GetDlgItem(saveAs, edt1) : GetDlgItem(saveAs, cmb13),
+                        c.typed.c_str());
+                    Click(saveAs, IDOK);
+                    typed = true;
+                } else if (saveAs && IsWindow(saveAs)) {
+                    Click(saveAs, IDCANCEL);
+                }
+            });
+            result = dialog.DoModal();
+        }
+        ASSERT_TRUE(typed) << "no Save As dialog appeared";
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(result, c.result);
+        if (result == IDOK) {
+            CStdioFile file;
+            EXPECT_EQ(file.Open(dialog.GetPathName()), !c.written.empty()) << dialog.GetPathName();
+            if (!c.written.empty()) {
+                const std::wstring written = folder + L"\\" + c.written;
+                EXPECT_EQ(dialog.GetPathName(), WideToUtf8(written));
+                file.WriteString("neu");
+                file.Close();
+                EXPECT_EQ(Contents(written), "neu");
+                DeleteFileW(written.c_str());
+            }
+        }
+        EXPECT_EQ(Contents(folder + L"\\liste.csv"), "alt");
+        EXPECT_EQ(FilesIn(folder), 1u);
+    }
+    DeleteFileW((folder + L"\\liste.csv").c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 // The old file stays whole when it cannot be replaced, a replaced file keeps its attributes, a
