@@ -86,20 +86,22 @@ std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, 
     if (!GetSaveFileNameW(&dialog)) {
         return std::nullopt;
     }
-    return WideToUtf8(FullPath(path.data()));
+    return PathToUtf8(FullPath(path.data()));
 }
 
 std::string FullPathWithExtension(const std::string& chosen, const std::string& defaultExt) {
-    return WideToUtf8(FullPath(WithDefaultExtension(Utf8ToWide(chosen), defaultExt)));
+    const std::wstring wide = PathToWide(chosen);
+    // A name that is no UTF-8 stays as it is, and opening it fails.
+    return wide.empty() ? chosen : PathToUtf8(FullPath(WithDefaultExtension(wide, defaultExt)));
 }
 
 std::string CFileDialog::GetFolderPath() const {
-    const std::wstring path = Utf8ToWide(m_path);
-    const size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) {
+    // The separators are single bytes in any name, so the path is cut as it is.
+    const size_t separator = m_path.find_last_of("\\/");
+    if (separator == std::string::npos) {
         return {};
     }
     // A file in a root folder ("C:\list.csv", "\list.csv"): the root itself, separator included.
-    const bool root = separator == 0 || (separator == 2 && path[1] == L':');
-    return WideToUtf8(path.substr(0, root ? separator + 1 : separator));
+    const bool root = separator == 0 || (separator == 2 && m_path[1] == ':');
+    return m_path.substr(0, root ? separator + 1 : separator);
 }

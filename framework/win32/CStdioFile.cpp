@@ -132,7 +132,8 @@ bool CStdioFile::Open(const std::string& path) {
     m_path = path;
     m_file.reset();
     auto file = std::make_unique<File>();
-    const std::wstring wide = Utf8ToWide(path);
+    // A name that is no UTF-8 (from a name that was no UTF-16) would open another file.
+    const std::wstring wide = PathToWide(path);
     file->target = wide.empty() ? std::wstring() : ExtendedPath(wide);
     if (file->target.empty() || file->target.ends_with(L'\\')) {
         return false;

@@ -271,18 +271,20 @@ size_t FilesIn(const std::wstring& folder) {
 }
 
 // The file written is the one that the Save As dialog asked about: the dialog adds the default
-// extension before its overwrite question, and a name ending in a dot means no extension to it.
+// extension before its overwrite question, and a name ending in a dot means no extension to it. A
+// name that is no valid UTF-16 (NTFS allows an unpaired surrogate) is refused, never changed.
 TEST(Win32FileDialog, ChosenFileIsTheOneTheDialogConfirmed) {
     struct Case {
         const char* name;
         std::wstring typed;
         bool asked;
         int result;
-        std::wstring written;
+        std::wstring written;  // empty: no file can be opened under the name
     };
     const Case cases[] = {
         {"a name ending in a dot", L"liste.", false, IDOK, L"liste"},
         {"a name given the default extension", L"liste", true, IDCANCEL, L""},
+        {"a name with an unpaired surrogate", L"liste\xD800.csv", false, IDOK, L""},
     };
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
