@@ -86,7 +86,7 @@ export DISPLAY
 export XAUTHORITY="$work/no-cookie"
 
 # A prefix and a home of this run's own, with its server kept running. German system dialogs
-# (Ja/Nein, "Speichern als") need LC_ALL as well as LANG: the machine has no German C locale, and
+# (Ja/Nein, the Save As dialog's own texts) need LC_ALL as well as LANG: the machine has no German C locale, and
 # Wine then reads LC_ALL. Only Wine's processes get them, which this shell could not set.
 export WINEPREFIX="$work/wine/prefix" HOME="$work/wine/home" WINEDEBUG=-all
 german=(env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
@@ -172,9 +172,9 @@ if [ -n "${VKX_SCREENSHOT:-}" ]; then
 fi
 
 # Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab twice
-# back past it "Liste speichern". Wine titles its German Save As dialog "Speichern als".
+# back past it "Liste speichern". The program titles its Save As dialog "Speichern unter".
 xdotool key Tab Tab Tab shift+Tab shift+Tab space
-save_as=$(window_named '^Speichern (als|unter)$') || fail "the keyboard did not reach \"Liste speichern\""
+save_as=$(window_named '^Speichern unter$') || fail "the keyboard did not reach \"Liste speichern\""
 saved_csv="$work/saved list.csv"
 xdotool windowfocus --sync "$save_as" type "Z:${saved_csv//\//\\}"
 xdotool key Return

@@ -298,6 +298,7 @@ TEST(Win32FileDialog, ChosenFileIsTheOneTheDialogConfirmed) {
         dialog.SetInitialDir(WideToUtf8(folder));
         dialog.SetTitle("Speichern unter");
         HWND saveAs = nullptr;
+        std::wstring title(32, L'\0');
         bool typed = false;
         bool asked = false;
         int result = 0;
@@ -315,6 +316,8 @@ TEST(Win32FileDialog, ChosenFileIsTheOneTheDialogConfirmed) {
                     }
                 }
                 if (saveAs && !typed) {
+                    title.resize(static_cast<size_t>(
+                        GetWindowTextW(saveAs, title.data(), static_cast<int>(title.size()))));
                     SetWindowTextW(
                         GetDlgItem(saveAs, edt1) ? GetDlgItem(saveAs, edt1) : GetDlgItem(saveAs, cmb13),
                         c.typed.c_str());
@@ -327,6 +330,7 @@ TEST(Win32FileDialog, ChosenFileIsTheOneTheDialogConfirmed) {
             result = dialog.DoModal();
         }
         ASSERT_TRUE(typed) << "no Save As dialog appeared";
+        EXPECT_EQ(WideToUtf8(title), "Speichern unter") << "the title is the program's, not the system's";
         EXPECT_EQ(asked, c.asked);
         EXPECT_EQ(result, c.result);
         if (result == IDOK) {
