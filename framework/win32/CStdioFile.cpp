@@ -41,13 +41,18 @@ std::wstring ExtendedPath(const std::wstring& path) {
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
 
+// A new name in the folder for a file of the program's own.
+std::wstring TemporaryName(const std::wstring& folder) {
+    static unsigned counter = 0;
+    return folder + L"vkx" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+           L".tmp";
+}
+
 // A file of a new name in the folder, created empty and open for writing, so that no other file of
 // that name is touched; INVALID_HANDLE_VALUE when none could be made.
 HANDLE CreateUnusedFile(const std::wstring& folder, std::wstring& name) {
-    static unsigned counter = 0;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        name = folder + L"vkx" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
-               L".tmp";
+        name = TemporaryName(folder);
         const HANDLE handle =
             CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
@@ -57,11 +62,22 @@ HANDLE CreateUnusedFile(const std::wstring& folder, std::wstring& name) {
     return INVALID_HANDLE_VALUE;
 }
 
-// The old file moves aside to backup (a name that CreateUnusedFile reserved) and the new one takes
-// its place; on failure the old file is back under its name, or else kept as backup. For volumes
-// where ReplaceFileW is not offered.
+// A name in the folder that no file has now; empty when none was found.
+std::wstring UnusedName(const std::wstring& folder) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::wstring name = TemporaryName(folder);
+        if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return name;
+        }
+    }
+    return {};
+}
+
+// The old file moves aside to backup (an unused name) and the new one takes its place; on failure the old
+// file is back under its name, or else kept as backup. For volumes where ReplaceFileW is not offered.
 bool MoveIntoPlace(const std::wstring& temporary, const std::wstring& target, const std::wstring& backup) {
-    if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
         return false;
     }
     if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
@@ -83,12 +99,10 @@ bool Replace(const std::wstring& temporary, const std::wstring& target, DWORD ol
     if ((oldAttributes & kKeptAttributes) != 0) {
         SetFileAttributesW(temporary.c_str(), oldAttributes & kKeptAttributes);
     }
-    std::wstring backup;
-    const HANDLE reserved = CreateUnusedFile(FolderOf(target), backup);
-    if (reserved == INVALID_HANDLE_VALUE) {
+    const std::wstring backup = UnusedName(FolderOf(target));
+    if (backup.empty()) {
         return false;
     }
-    CloseHandle(reserved);
     bool replaced = ReplaceFileW(target.c_str(), temporary.c_str(), backup.c_str(),
                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
     if (!replaced) {
