@@ -2,7 +2,8 @@
 # The Windows edition end to end under Wine, driven as an operator would drive it. The simulator in
 # its Wine mode lists the bridge through the registry and feeds its COM port; the real .exe shows its
 # window on a virtual X display; the keyboard (X's test extension) connects, the rows arrive, "Liste
-# speichern" saves them through the Save As dialog under a typed path, and Escape ends the program.
+# speichern" saves them through the Save As dialog under a typed path (a name ending in a dot, beside
+# a file of that name with ".csv", which must stay as it was), and Escape ends the program.
 # An unplug and a replug come on the way. The file must hold exactly the bytes that the Linux
 # edition writes for the same frames, and the normal end must leave no journal. Then the installer
 # installs silently, the Start-menu entry starts the installed program, its window appears and
@@ -175,8 +176,11 @@ fi
 # back past it "Liste speichern". The program titles its Save As dialog "Speichern unter".
 xdotool key Tab Tab Tab shift+Tab shift+Tab space
 save_as=$(window_named '^Speichern unter$') || fail "the keyboard did not reach \"Liste speichern\""
-saved_csv="$work/saved list.csv"
-xdotool windowfocus --sync "$save_as" type "Z:${saved_csv//\//\\}"
+# A name ending in a dot has no extension to the dialog, which asks about it alone: the file written
+# is "saved list", and an existing "saved list.csv" stays as it was.
+saved_file="$work/saved list"
+printf 'alt' >"$saved_file.csv"
+xdotool windowfocus --sync "$save_as" type "Z:${saved_file//\//\\}."
 xdotool key Return
 saved=$(window_named '^Daten gespeichert$') || fail "the list was not saved"
 xdotool windowfocus --sync "$saved" key Return
@@ -185,7 +189,8 @@ xdotool windowfocus --sync "$window" key Escape
 wait_for_end "after Escape"
 ((status == 0)) || fail "the simulator ended with status $status"
 grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
-cmp "$saved_csv" "$work/expected.csv" >&2 || fail "the list was saved as: $(cat -A "$saved_csv")"
+cmp "$saved_file" "$work/expected.csv" >&2 || fail "the list was saved as: $(cat -A "$saved_file")"
+[ "$(cat "$saved_file.csv")" = alt ] || fail "\"saved list.\" replaced \"saved list.csv\" without a question"
 cmp "$work/out" "$work/expected.trace" >&2 || fail "the trace was: $(cat -A "$work/out")"
 [ -z "$(journals)" ] || fail "the normal end left a journal: $(journals)"
 echo "rows saved as the Linux edition saves them ($((SECONDS - booted)) s)"
