@@ -50,12 +50,20 @@ CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, UINT flag
 }
 
 int CFileDialog::DoModal() {
-    const FileChooser& chooser = InstalledChooser();
-    const std::optional<std::string> chosen =
-        chooser ? chooser(m_request) : ShowRealFileDialog(m_request, m_parent);
+    // The system's dialog gives the name that its overwrite question covered, which is final. A
+    // test's chooser gives a name as typed, which gets what the system's dialog would make of it.
+    std::optional<std::string> chosen;
+    if (const FileChooser& chooser = InstalledChooser()) {
+        chosen = chooser(m_request);
+        if (chosen && !chosen->empty()) {
+            chosen = FullPathWithExtension(*chosen, m_request.defaultExt);
+        }
+    } else {
+        chosen = ShowRealFileDialog(m_request, m_parent);
+    }
     if (!chosen || chosen->empty()) {
         return IDCANCEL;
     }
-    m_path = FullPathWithExtension(*chosen, m_request.defaultExt);
-    return m_path.empty() ? IDCANCEL : IDOK;
+    m_path = *chosen;
+    return IDOK;
 }

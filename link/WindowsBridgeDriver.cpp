@@ -18,6 +18,7 @@ namespace {
 constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 constexpr std::size_t kIdDigits = 4;
+constexpr unsigned kHighestPort = 255;
 
 struct DeviceInfoListDeleter {
     void operator()(void* list) const { SetupDiDestroyDeviceInfoList(list); }
@@ -84,10 +85,11 @@ std::string PortName(HDEVINFO list, SP_DEVINFO_DATA& device) {
     return WideToUtf8(name);
 }
 
-// The number of a COM port's name; 0 for any other port (LPT1).
+// The number of a COM port's name ("COM7", also "COM007"), from 1 to 255 as Windows numbers COM
+// ports; 0 for any other name (LPT1, COM0, COM256).
 unsigned PortNumber(const std::string& portName) {
     const std::string name = Uppercase(portName);
-    if (name.size() <= 3 || name.compare(0, 3, "COM") != 0 || name.size() > 6) {
+    if (name.size() <= 3 || name.compare(0, 3, "COM") != 0) {
         return 0;
     }
     unsigned number = 0;
@@ -96,24 +98,33 @@ unsigned PortNumber(const std::string& portName) {
             return 0;
         }
         number = number * 10 + static_cast<unsigned>(name[i] - '0');
+        if (number > kHighestPort) {
+            return 0;
+        }
     }
     return number;
 }
 
-// The four hex digits after key ("VID_", "PID_") in a hardware ID such as
-// USB\VID_5F3A&PID_B7C4&REV_0100, lowercase as Linux's sysfs gives them; empty when absent.
-std::string IdAfter(const std::string& hardwareId, std::string_view key) {
+// The four hex digits of the field that starts with key ("VID_", "PID_") in a hardware ID such as
+// USB\VID_5F3A&PID_B7C4&REV_0100, lowercase as Linux's sysfs gives them. Fields are separated by '&'
+// and '\'; the first field that starts with key decides, and anything more or less than four hex
+// digits after key (a fifth digit, a letter) makes it another device's: empty then, as when absent.
+std::string IdField(const std::string& hardwareId, std::string_view key) {
     const std::string id = Uppercase(hardwareId);
-    const std::size_t at = id.find(key);
-    if (at == std::string::npos || id.size() < at + key.size() + kIdDigits) {
-        return {};
+    for (std::size_t start = 0; start <= id.size();) {
+        const std::size_t end = std::min(id.find_first_of("&\\", start), id.size());
+        const std::string_view field(id.data() + start, end - start);
+        if (field.starts_with(key)) {
+            const std::string_view digits = field.substr(key.size());
+            const bool exact =
+                digits.size() == kIdDigits && std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return std::isxdigit(static_cast<unsigned char>(c));
+                });
+            return exact ? Lowercase(std::string(digits)) : std::string();
+        }
+        start = end + 1;
     }
-    const std::string digits = id.substr(at + key.size(), kIdDigits);
-    if (!std::all_of(digits.begin(), digits.end(),
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
-        return {};
-    }
-    return Lowercase(digits);
+    return {};
 }
 
 // The serial part of an instance ID (USB\VID_5F3A&PID_B7C4\0001 → 0001). Where the device has no
@@ -143,15 +154,16 @@ uint32_t WindowsBridgeDriver::GetNumDevices(uint32_t& count) {
             }
             return BridgeResult::kSystemError;
         }
-        std::string portName = PortName(list.get(), device);
-        const unsigned portNumber = PortNumber(portName);
+        const unsigned portNumber = PortNumber(PortName(list.get(), device));
         if (portNumber == 0) {
             continue;
         }
+        // The port opens by its canonical name: \\.\COM007 names no device.
+        std::string portName = "COM" + std::to_string(portNumber);
         const std::string hardwareId = RegistryProperty(list.get(), device, SPDRP_HARDWAREID);
         m_devices.push_back({std::move(portName), SerialPart(InstanceId(list.get(), device)),
                              RegistryProperty(list.get(), device, SPDRP_DEVICEDESC),
-                             IdAfter(hardwareId, "VID_"), IdAfter(hardwareId, "PID_")});
+                             IdField(hardwareId, "VID_"), IdField(hardwareId, "PID_")});
     }
     std::sort(m_devices.begin(), m_devices.end(), [](const Device& left, const Device& right) {
         return PortNumber(left.name) < PortNumber(right.name);

@@ -7,6 +7,7 @@
 #include "framework/win32/DialogTemplateEx.h"
 #include "framework/win32/ListRows.h"
 #include "framework/win32/MenuBar.h"
+#include "framework/win32/ModalOwner.h"
 #include "framework/win32/SmallIcon.h"
 #include "framework/win32/WindowsApi.h"
 #include "res/Templates.h"
@@ -206,10 +207,10 @@ int CDialog::DoModal() {
     }
     const std::vector<uint32_t> bytes = BuildDialogTemplateEx(*m_window->dialogTemplate);
     m_window->modal = true;
-    // Owned by the program's active window, which stays disabled until this one ends.
-    const INT_PTR result = DialogBoxIndirectParamW(
-        GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), GetActiveWindow(),
-        &Window::Procedure, reinterpret_cast<LPARAM>(m_window.get()));
+    // Owned by the program's window, which stays disabled until this one ends.
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
+                                ModalOwner(), &Window::Procedure, reinterpret_cast<LPARAM>(m_window.get()));
     m_window->modal = false;
     return static_cast<int>(result);
 }

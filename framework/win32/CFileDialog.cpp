@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/CDialog.h"
+#include "framework/win32/ModalOwner.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
 
@@ -18,16 +19,24 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A name without an extension gets the default one; a name ending in a dot has only the extension
-// added after it.
+// A name without an extension gets the default one, as the common dialog adds it. A name ending in a
+// dot gets none: the dialog takes the dot for an empty extension, which Windows then drops.
 std::wstring WithDefaultExtension(const std::wstring& path, const std::string& defaultExt) {
     const size_t nameStart = path.find_last_of(L"\\/") + 1;
     const size_t dot = path.rfind(L'.');
-    const bool hasExtension = dot != std::wstring::npos && dot >= nameStart && dot + 1 < path.size();
-    if (defaultExt.empty() || hasExtension) {
+    if (defaultExt.empty() || (dot != std::wstring::npos && dot >= nameStart)) {
         return path;
     }
-    return path + (path.ends_with(L'.') ? L"" : L".") + Utf8ToWide(defaultExt);
+    return path + L"." + Utf8ToWide(defaultExt);
+}
+
+// The full path in Windows' form (a name's trailing dots dropped, as Windows drops them); empty when
+// it cannot be made.
+std::wstring FullPath(const std::wstring& path) {
+    std::vector<wchar_t> full(kPathCapacity, L'\0');
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    return length == 0 || length >= full.size() ? std::wstring() : std::wstring(full.data(), length);
 }
 
 // A folder that is gone (a pulled USB stick) opens its nearest ancestor that still exists.
@@ -51,7 +60,7 @@ std::wstring FilterList(const std::vector<std::pair<std::string, std::string>>& 
 }  // namespace
 
 std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, CDialog* parent) {
-    const HWND owner = parent ? parent->GetSafeHwnd() : nullptr;
+    const HWND owner = parent ? parent->GetSafeHwnd() : ModalOwner();
     std::vector<wchar_t> path(kPathCapacity, L'\0');
     const std::wstring fileName = Utf8ToWide(request.fileName);
     fileName.copy(path.data(), std::min(fileName.size(), path.size() - 1));
@@ -69,35 +78,30 @@ std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, 
     dialog.nMaxFile = static_cast<DWORD>(path.size());
     dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
-    // The dialog adds the default extension before it asks about overwriting, so the question
-    // covers the file that is finally written.
+    // The dialog adds the default extension before it asks about overwriting; the name it returns is
+    // written as it is, so the question covers the file written.
     dialog.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                    (request.flags & OFN_OVERWRITEPROMPT);
     if (!GetSaveFileNameW(&dialog)) {
         return std::nullopt;
     }
-    return WideToUtf8(path.data());
+    return PathToUtf8(FullPath(path.data()));
 }
 
 std::string FullPathWithExtension(const std::string& chosen, const std::string& defaultExt) {
-    const std::wstring wide = Utf8ToWide(chosen);
-    std::vector<wchar_t> full(kPathCapacity, L'\0');
-    const DWORD length =
-        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size()) {
-        return {};
-    }
-    return WideToUtf8(WithDefaultExtension(std::wstring(full.data(), length), defaultExt));
+    const std::wstring wide = PathToWide(chosen);
+    // A name that is no UTF-8 stays as it is, and opening it fails.
+    return wide.empty() ? chosen : PathToUtf8(FullPath(WithDefaultExtension(wide, defaultExt)));
 }
 
 std::string CFileDialog::GetFolderPath() const {
-    const std::wstring path = Utf8ToWide(m_path);
-    const size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) {
+    // The separators are single bytes in any name, so the path is cut as it is.
+    const size_t separator = m_path.find_last_of("\\/");
+    if (separator == std::string::npos) {
         return {};
     }
     // A file in a root folder ("C:\list.csv", "\list.csv"): the root itself, separator included.
-    const bool root = separator == 0 || (separator == 2 && path[1] == L':');
-    return WideToUtf8(path.substr(0, root ? separator + 1 : separator));
+    const bool root = separator == 0 || (separator == 2 && m_path[1] == ':');
+    return m_path.substr(0, root ? separator + 1 : separator);
 }

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <string>
 
+#include "framework/win32/ModalOwner.h"
 #include "framework/win32/ProgramName.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
@@ -41,9 +42,9 @@ BOOL CALLBACK FindBoxShowing(HWND window, LPARAM parameter) {
 std::string ApplicationName() { return ProgramName(); }
 
 int ShowRealMessageBox(const MessageBoxRequest& request) {
-    // Owned by the program's active window, which stays disabled while the box is open. The system
-    // gives the buttons their texts in its own language.
-    const int answer = MessageBoxW(GetActiveWindow(), Utf8ToWide(request.text).c_str(),
+    // Owned by the program's window, which stays disabled while the box is open, also when another
+    // program is in front. The system gives the buttons their texts in its own language.
+    const int answer = MessageBoxW(ModalOwner(), Utf8ToWide(request.text).c_str(),
                                    Utf8ToWide(request.caption).c_str(), request.style);
     return answer == 0 ? IDCANCEL : answer;
 }

@@ -2,7 +2,8 @@
 # The Windows edition end to end under Wine, driven as an operator would drive it. The simulator in
 # its Wine mode lists the bridge through the registry and feeds its COM port; the real .exe shows its
 # window on a virtual X display; the keyboard (X's test extension) connects, the rows arrive, "Liste
-# speichern" saves them through the Save As dialog under a typed path, and Escape ends the program.
+# speichern" saves them through the Save As dialog under a typed path (a name ending in a dot, beside
+# a file of that name with ".csv", which must stay as it was), and Escape ends the program.
 # An unplug and a replug come on the way. The file must hold exactly the bytes that the Linux
 # edition writes for the same frames, and the normal end must leave no journal. The run is made twice:
 # once through a COM port that SetupAPI lists, once through the bridge maker's library, SiUSBXp.dll
@@ -90,7 +91,7 @@ export DISPLAY
 export XAUTHORITY="$work/no-cookie"
 
 # A prefix and a home of this run's own, with its server kept running. German system dialogs
-# (Ja/Nein, "Speichern als") need LC_ALL as well as LANG: the machine has no German C locale, and
+# (Ja/Nein, the Save As dialog's own texts) need LC_ALL as well as LANG: the machine has no German C locale, and
 # Wine then reads LC_ALL. Only Wine's processes get them, which this shell could not set.
 export WINEPREFIX="$work/wine/prefix" HOME="$work/wine/home" WINEDEBUG=-all
 german=(env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
@@ -179,12 +180,15 @@ operate() {
             fail "no screenshot of the window"
     fi
 
-    # Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab twice
-    # back past it "Liste speichern". Wine titles its German Save As dialog "Speichern als".
+    # Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab
+    # twice back past it "Liste speichern". The program titles its Save As dialog "Speichern unter".
     xdotool key Tab Tab Tab shift+Tab shift+Tab space
-    save_as=$(window_named '^Speichern (als|unter)$') || fail "the keyboard did not reach \"Liste speichern\""
-    saved_csv="$work/saved list.csv"
-    xdotool windowfocus --sync "$save_as" type "Z:${saved_csv//\//\\}"
+    save_as=$(window_named '^Speichern unter$') || fail "the keyboard did not reach \"Liste speichern\""
+    # A name ending in a dot has no extension to the dialog, which asks about it alone: the file
+    # written is "saved list", and an existing "saved list.csv" stays as it was.
+    saved_file="$work/saved list"
+    printf 'alt' >"$saved_file.csv"
+    xdotool windowfocus --sync "$save_as" type "Z:${saved_file//\//\\}."
     xdotool key Return
     saved=$(window_named '^Daten gespeichert$') || fail "the list was not saved"
     xdotool windowfocus --sync "$saved" key Return
@@ -193,11 +197,12 @@ operate() {
     wait_for_end "after Escape"
     ((status == 0)) || fail "the simulator ended with status $status"
     grep -q 'the program ended with status 0' "$work/sim.err" || fail "the program did not end with status 0"
-    cmp "$saved_csv" "$work/expected.csv" >&2 || fail "the list was saved as: $(cat -A "$saved_csv")"
+    cmp "$saved_file" "$work/expected.csv" >&2 || fail "the list was saved as: $(cat -A "$saved_file")"
+    [ "$(cat "$saved_file.csv")" = alt ] || fail "\"saved list.\" replaced \"saved list.csv\" without a question"
     head -n 1 "$work/out" | grep -Eq "$pattern" || fail "the library's trace was: $(head -n 1 "$work/out" | cat -A)"
     tail -n +2 "$work/out" | cmp - "$work/expected.trace" >&2 || fail "the trace was: $(cat -A "$work/out")"
     [ -z "$(journals)" ] || fail "the normal end left a journal: $(journals)"
-    rm -f "$saved_csv"
+    rm -f "$saved_file" "$saved_file.csv"
 }
 
 operate --wine "$program" '^SiUSBXp\.dll nicht geladen \(Fehler [0-9]+\), gesucht in .+ und .+'$'\r''$'

@@ -26,14 +26,21 @@ struct RegisteredPort {
 
 const std::wstring kEnumUsb = L"System\\CurrentControlSet\\Enum\\USB\\";
 
-// The bridge's port (COM10, which the test's command line links to a pseudo-terminal), a port of
-// another bridge listed before it, and a printer port of the same class.
+// The bridge's port (COM10, which the test's command line links to a pseudo-terminal, named with
+// leading zeros), a port of another bridge listed before it, a printer port of the same class, ports
+// whose names no COM port has, and devices whose hardware IDs only resemble the bridge's, listed
+// before it, with no port behind them.
 const RegisteredPort kPorts[] = {
     {L"VID_5F3A&PID_B7C4", L"0001", L"USB\\VID_5F3A&PID_B7C4&REV_0100\0USB\\VID_5F3A&PID_B7C4\0"s,
-     L"VKX260 Brücke", L"COM10"},
+     L"VKX260 Brücke", L"COM010"},
+    {L"VID_5F3A&PID_B7C4", L"0002", L"USB\\VID_5F3A&PID_B7C4\0"s, L"Nummer zu groß", L"COM256"},
+    {L"VID_5F3A&PID_B7C4", L"0003", L"USB\\VID_5F3A&PID_B7C4\0"s, L"Nummer null", L"COM0"},
     {L"VID_10C4&PID_EA60", L"5&2a1b3c4d&0&2", L"USB\\VID_10C4&PID_EA60&REV_0100\0USB\\VID_10C4&PID_EA60\0"s,
      L"CP2102 USB to UART Bridge Controller", L"COM3"},
     {L"VID_0000&PID_0000", L"PRN", L"LPTENUM\\PRINTER\0"s, L"Drucker", L"LPT1"},
+    {L"VID_5F3A&PID_B7C40", L"1", L"USB\\VID_5F3A&PID_B7C40\0"s, L"Fünfte Ziffer", L"COM5"},
+    {L"SUBVID_5F3A&PID_B7C4", L"2", L"ACME\\SUBVID_5F3A&PID_B7C4\0"s, L"Anderes Feld", L"COM6"},
+    {L"VID_5F3AX&PID_B7C4Z", L"3", L"USB\\VID_5F3AX&PID_B7C4Z\0"s, L"Buchstabe danach", L"COM7"},
 };
 
 bool Set(const std::wstring& key, const wchar_t* name, DWORD type, const std::wstring& value) {
@@ -75,12 +82,16 @@ protected:
 }  // namespace
 
 // The COM ports in the order of their numbers (COM3 before COM10), printer ports left out; each
-// with the strings of selectors 0, 1, 3 and 4.
+// with the strings of selectors 0, 1, 3 and 4. An ID is taken only from a whole field of four hex
+// digits.
 TEST_F(WindowsBridgeDriverTest, ListsTheComPortsInNumberOrder) {
     const uint32_t selectors[] = {ProductString::kSerialNumber, ProductString::kDescription,
                                   ProductString::kVendorId, ProductString::kProductId};
     const std::vector<std::vector<std::string>> expected = {
         {"USB\\VID_10C4&PID_EA60\\5&2A1B3C4D&0&2", "CP2102 USB to UART Bridge Controller", "10c4", "ea60"},
+        {"1", "Fünfte Ziffer", "5f3a", ""},
+        {"2", "Anderes Feld", "", "b7c4"},
+        {"3", "Buchstabe danach", "", ""},
         {"0001", "VKX260 Brücke", "5f3a", "b7c4"},
     };
     uint32_t count = 0;
@@ -99,13 +110,23 @@ TEST_F(WindowsBridgeDriverTest, ListsTheComPortsInNumberOrder) {
 }
 
 // The bridge's port over a pseudo-terminal whose far end sends back what it gets and hangs up on
-// 0x04; the other bridge's port is listed but not there.
+// 0x04; the other bridge's port is listed but not there. The port is found as the stopwatch search
+// (ComCP2102::OpenByIds, whose DCB clashes with windows.h here) finds it: the first device whose IDs
+// equal the stopwatch's, past those listed before it whose IDs only resemble them.
 TEST_F(WindowsBridgeDriverTest, PortReadsWhatCameInOrderTimesOutAndFailsOnceUnplugged) {
     uint32_t count = 0;
     ASSERT_EQ(m_driver.GetNumDevices(count), kSuccess);
     DeviceHandle handle = ::kInvalidHandle;
     EXPECT_EQ(m_driver.Open(0, handle), kDeviceNotFound);
-    ASSERT_EQ(m_driver.Open(1, handle), kSuccess);
+    uint32_t index = 0;
+    for (char vendor[kProductStringSize], product[kProductStringSize]; index < count; ++index) {
+        ASSERT_EQ(m_driver.GetProductString(index, vendor, ProductString::kVendorId), kSuccess);
+        ASSERT_EQ(m_driver.GetProductString(index, product, ProductString::kProductId), kSuccess);
+        if (vendor == "5f3a"s && product == "b7c4"s) {
+            break;
+        }
+    }
+    ASSERT_EQ(m_driver.Open(index, handle), kSuccess) << "device " << index;
     // As ComCP2102 sets a port up: 115200 baud, 8N1, no handshake.
     EXPECT_EQ(m_driver.SetBaudRate(handle, 115200), kSuccess);
     EXPECT_EQ(m_driver.SetLineControl(handle, 0x0800), kSuccess);

@@ -1,13 +1,17 @@
 // The Win32 framework where a wrong byte or a wrong call would go unseen until a user looks: the
-// dialog that the in-memory template builds, the list's text path, the atomic save, and the new file
-// that never replaces one.
+// dialog that the in-memory template builds, the list's text path, the owner of its boxes and
+// dialogs, the file that Save As confirmed, the atomic save, and the new file that never replaces one.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 
+#include "framework/CFileDialog.h"
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
 #include "framework/MessageBox.h"
@@ -16,6 +20,9 @@
 #include "link/Utf16.h"
 #include "res/ResourceIds.h"
 #include "res/Templates.h"
+
+// The Save As dialog's control IDs (edt1, cmb13), after windows.h.
+#include <dlgs.h>
 
 namespace {
 
@@ -135,6 +142,117 @@ TEST(Win32MessageBox, ClosedByItsText) {
     EXPECT_NE(MessageBox(kLostText, "Verbindungsfehler", MB_ICONINFORMATION), 0);
 }
 
+// What a test does with the windows that a modal call opens: a thread timer, which that call's own
+// loop runs, hands each tick to it.
+std::function<void()> g_onTick;
+
+class TickWhileModal {
+public:
+    explicit TickWhileModal(std::function<void()> onTick) {
+        g_onTick = std::move(onTick);
+        m_timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { g_onTick(); });
+    }
+    ~TickWhileModal() {
+        KillTimer(nullptr, m_timer);
+        g_onTick = nullptr;
+    }
+    TickWhileModal(const TickWhileModal&) = delete;
+    TickWhileModal& operator=(const TickWhileModal&) = delete;
+
+private:
+    UINT_PTR m_timer = 0;
+};
+
+// The visible dialog-class windows of this thread (boxes, dialogs, the Save As dialog).
+std::vector<HWND> ShownDialogs() {
+    std::vector<HWND> found;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM list) {
+            if (IsWindowVisible(window) && ClassOf(window) == L"#32770") {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void Click(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Runs the messages of this thread until done() or five seconds have passed.
+bool PumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return done();
+}
+
+// While another program's window is in front, the program's boxes and dialogs are still owned by
+// its window, which stays disabled until they end.
+TEST(Win32Owner, BoxesAndDialogsBelongToTheProgramsWindowWhileAnotherIsInFront) {
+    MainWindow window;
+    ASSERT_TRUE(window.Create());
+    HWND main = window.GetSafeHwnd();
+    ShowWindow(main, SW_SHOW);
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == main; }));
+    // Another program: a window of a thread of its own, with its own input state.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([done] {
+        HWND front = CreateWindowExW(0, L"STATIC", L"Anderes Programm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                     0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(front);
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+                DispatchMessageW(&message);
+            }
+        }
+        DestroyWindow(front);
+    });
+    EXPECT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; })) << "the other window is not in front";
+
+    HWND owner = nullptr;
+    bool mainEnabled = true;
+    const auto closeWhatOpened = [&](const std::function<void(HWND)>& close) {
+        for (HWND shown : ShownDialogs()) {
+            if (shown != main) {
+                owner = GetWindow(shown, GW_OWNER);
+                mainEnabled = IsWindowEnabled(main);
+                close(shown);
+            }
+        }
+    };
+    {
+        TickWhileModal tick([&] { closeWhatOpened([](HWND) { CloseMessageBox(kLostText); }); });
+        MessageBox(kLostText, "Verbindungsfehler", MB_ICONINFORMATION);
+    }
+    EXPECT_EQ(owner, main) << "message box";
+    EXPECT_FALSE(mainEnabled) << "message box";
+
+    owner = nullptr;
+    mainEnabled = true;
+    CDialog about(res::IDD_ABOUTBOX);
+    {
+        TickWhileModal tick([&] { closeWhatOpened([](HWND shown) { Click(shown, IDCANCEL); }); });
+        about.DoModal();
+    }
+    EXPECT_EQ(owner, main) << "dialog";
+    EXPECT_FALSE(mainEnabled) << "dialog";
+    EXPECT_TRUE(IsWindowEnabled(main));
+
+    SetEvent(done);
+    other.join();
+    CloseHandle(done);
+}
+
 std::string Contents(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
     std::ostringstream bytes;
@@ -153,50 +271,157 @@ size_t FilesIn(const std::wstring& folder) {
     return count;
 }
 
-// The old file stays whole when it cannot be replaced, and no temporary file is left behind.
-TEST(Win32StdioFile, ReplacesTheOldFileOnlyWhenComplete) {
+// The file written is the one that the Save As dialog asked about: the dialog adds the default
+// extension before its overwrite question, and a name ending in a dot means no extension to it. A
+// name that is no valid UTF-16 (NTFS allows an unpaired surrogate) is refused, never changed.
+TEST(Win32FileDialog, ChosenFileIsTheOneTheDialogConfirmed) {
     struct Case {
         const char* name;
-        bool targetHeldOpen;
-        const char* expected;
-        bool throws;
+        std::wstring typed;
+        bool asked;
+        int result;
+        std::wstring written;  // empty: no file can be opened under the name
     };
     const Case cases[] = {
-        {"replaced", false, "new;\r\n", false},
-        {"held by another program", true, "old;\r\n", true},
+        {"a name ending in a dot", L"liste.", false, IDOK, L"liste"},
+        {"a name given the default extension", L"liste", true, IDCANCEL, L""},
+        {"a name with an unpaired surrogate", L"liste\xD800.csv", false, IDOK, L""},
     };
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
-    const std::wstring folder = std::wstring(base) + L"vkx-stdiofile";
+    const std::wstring folder = std::wstring(base) + L"vkx-savedialog";
     CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring target = folder + L"\\Liste.csv";
+    std::ofstream((folder + L"\\liste.csv").c_str(), std::ios::binary) << "alt";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        CFileDialog dialog("csv", nullptr, OFN_OVERWRITEPROMPT,
+                           "VKX260 Zeitlisten (.csv)|*.csv|Alle Dateien (*.*)|*.*|");
+        dialog.SetInitialDir(WideToUtf8(folder));
+        dialog.SetTitle("Speichern unter");
+        HWND saveAs = nullptr;
+        std::wstring title(32, L'\0');
+        bool typed = false;
+        bool asked = false;
+        int result = 0;
+        {
+            // The name is typed and OK pressed; an overwrite question is answered No, and then the
+            // dialog, still open, is cancelled.
+            TickWhileModal tick([&] {
+                for (HWND shown : ShownDialogs()) {
+                    if (GetDlgItem(shown, IDOK) && (GetDlgItem(shown, edt1) || GetDlgItem(shown, cmb13))) {
+                        saveAs = shown;
+                    } else if (saveAs && GetWindow(shown, GW_OWNER) == saveAs) {
+                        asked = true;
+                        Click(shown, IDNO);
+                        return;
+                    }
+                }
+                if (saveAs && !typed) {
+                    title.resize(static_cast<size_t>(
+                        GetWindowTextW(saveAs, title.data(), static_cast<int>(title.size()))));
+                    SetWindowTextW(
+                        GetDlgItem(saveAs, edt1) ? GetDlgItem(saveAs, edt1) : GetDlgItem(saveAs, cmb13),
+                        c.typed.c_str());
+                    Click(saveAs, IDOK);
+                    typed = true;
+                } else if (saveAs && IsWindow(saveAs)) {
+                    Click(saveAs, IDCANCEL);
+                }
+            });
+            result = dialog.DoModal();
+        }
+        ASSERT_TRUE(typed) << "no Save As dialog appeared";
+        EXPECT_EQ(WideToUtf8(title), "Speichern unter") << "the title is the program's, not the system's";
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(result, c.result);
+        if (result == IDOK) {
+            CStdioFile file;
+            EXPECT_EQ(file.Open(dialog.GetPathName()), !c.written.empty()) << dialog.GetPathName();
+            if (!c.written.empty()) {
+                const std::wstring written = folder + L"\\" + c.written;
+                EXPECT_EQ(dialog.GetPathName(), WideToUtf8(written));
+                file.WriteString("neu");
+                file.Close();
+                EXPECT_EQ(Contents(written), "neu");
+                DeleteFileW(written.c_str());
+            }
+        }
+        EXPECT_EQ(Contents(folder + L"\\liste.csv"), "alt");
+        EXPECT_EQ(FilesIn(folder), 1u);
+    }
+    DeleteFileW((folder + L"\\liste.csv").c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// The old file stays whole when it cannot be replaced, a replaced file keeps its attributes, a
+// folder deeper than MAX_PATH is no obstacle, and no temporary file is left behind.
+TEST(Win32StdioFile, ReplacesTheOldFileOnlyWhenComplete) {
+    struct Case {
+        const char* name;
+        std::wstring subfolder;
+        DWORD oldAttributes;
+        bool targetHeldOpen;
+        bool opens;
+        const char* expected;
+        bool throws;
+    };
+    std::wstring deep;
+    for (int level = 0; level < 4; ++level) {
+        deep += L"\\" + std::wstring(60, static_cast<wchar_t>(L'a' + level));
+    }
+    const Case cases[] = {
+        {"replaced", L"", 0, false, true, "new;\r\n", false},
+        {"held by another program", L"", 0, true, true, "old;\r\n", true},
+        {"hidden, and stays so", L"", FILE_ATTRIBUTE_HIDDEN, false, true, "new;\r\n", false},
+        {"read-only, not opened", L"", FILE_ATTRIBUTE_READONLY, false, false, "old;\r\n", false},
+        {"in a folder deeper than MAX_PATH", deep, 0, false, true, "new;\r\n", false},
+    };
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The test's own calls take the extended form, which no folder depth stops.
+        const std::wstring folder = L"\\\\?\\" + std::wstring(base) + L"vkx-stdiofile" + c.subfolder;
+        for (size_t end = folder.find(L"\\vkx-stdiofile"); end != std::wstring::npos;
+             end = folder.find(L'\\', end + 1)) {
+            CreateDirectoryW(folder.substr(0, end).c_str(), nullptr);
+        }
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        const std::wstring target = folder + L"\\Liste.csv";
         std::ofstream(target.c_str(), std::ios::binary) << "old;\r\n";
+        ASSERT_TRUE(c.oldAttributes == 0 || SetFileAttributesW(target.c_str(), c.oldAttributes));
+        ASSERT_EQ(GetFileAttributesW(target.c_str()) & c.oldAttributes, c.oldAttributes);
         HANDLE holder = c.targetHeldOpen ? CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
                                          : INVALID_HANDLE_VALUE;
+        // The program names the file as the Save As dialog gives it.
+        const std::string path = WideToUtf8(target.substr(4));
         bool threw = false;
         {
             CStdioFile file;
-            ASSERT_TRUE(file.Open(WideToUtf8(target)));
+            EXPECT_EQ(file.Open(path), c.opens);
             try {
                 file.WriteString("new;\r\n");
                 file.Close();
             } catch (const CFileException& error) {
                 threw = true;
-                EXPECT_EQ(error.FileName(), WideToUtf8(target));
+                EXPECT_EQ(error.FileName(), path);
             }
         }
         if (holder != INVALID_HANDLE_VALUE) {
             CloseHandle(holder);
         }
-        EXPECT_EQ(threw, c.throws);
+        EXPECT_EQ(threw, c.throws || !c.opens);
         EXPECT_EQ(Contents(target), c.expected);
+        EXPECT_EQ(GetFileAttributesW(target.c_str()) & c.oldAttributes, c.oldAttributes);
         EXPECT_EQ(FilesIn(folder), 1u);
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(target.c_str());
+        for (std::wstring level = folder; level.size() > folder.find(L"\\vkx-stdiofile");
+             level.resize(level.find_last_of(L'\\'))) {
+            RemoveDirectoryW(level.c_str());
+        }
     }
-    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(Win32NewTextFile, NeverReplacesAFileNorLeavesAPartOne) {
