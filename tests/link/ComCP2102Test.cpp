@@ -123,11 +123,17 @@ TEST(ComCP2102, OpenByIdsSearchesInIndexOrder) {
                 Configuration(kFirst + 2)),
          "0002",
          "0002"},
-        {"uppercase IDs do not match",
+        {"a serial number that no bridge with the IDs has: no device to explain",
+         {kLane1},
+         0,
+         false,
+         {"count", "string 0 3", "string 0 4", "string 0 0"},
+         "0002"},
+        {"uppercase IDs do not match, and the driver is asked why none was found",
          {{"5F3A", "B7C4", ""}},
          0,
          false,
-         {"count", "string 0 3", "string 0 4"}},
+         {"count", "string 0 3", "string 0 4", "explain 5f3a b7c4"}},
         {"failed vendor-ID query",
          {kOtherBridge, Failing(kStopwatch, 3)},
          0,
@@ -139,7 +145,7 @@ TEST(ComCP2102, OpenByIdsSearchesInIndexOrder) {
          false,
          {"count", "string 0 3", "string 0 4"}},
         {"device count fails", {kStopwatch}, BridgeResult::kSystemError, false, {"count"}},
-        {"no devices", {}, 0, false, {"count"}},
+        {"no devices", {}, 0, false, {"count", "explain 5f3a b7c4"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
