@@ -12,7 +12,7 @@ set -euo pipefail
 rule=$(realpath "$1")
 if [ -z "${VKX_UDEV_NAMESPACE:-}" ]; then
     namespace=(--mount)
-    if [ "$(id -u)" -ne 0 ]; then namespace=(--map-root-user --mount); fi
+    if ! unshare --mount true 2>/dev/null; then namespace=(--map-root-user --mount); fi
     VKX_UDEV_NAMESPACE=1 exec unshare "${namespace[@]}" "$0" "$rule"
 fi
 
