@@ -155,7 +155,9 @@ bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t 
         }
         return OpenIndex(index, told ? queried : "", baudRate, timeoutMs);
     }
-    if (!listed) {
+    // The search for a lost bridge waits silently while it is replugged, when its USB device shows
+    // before the driver has made its port; only a connect that fails is explained.
+    if (!listed && serialNumber == nullptr) {
         m_driver.ExplainNoDevice(vendorId, productId);
     }
     return false;
