@@ -63,6 +63,10 @@ public:
     virtual uint32_t SetFlowControl(DeviceHandle handle, uint8_t cts, uint8_t rts, uint8_t dtr, uint8_t dsr,
                                     uint8_t dcd, bool xonXoff) = 0;
     virtual uint32_t CheckRxQueue(DeviceHandle handle, uint32_t& bytesWaiting) = 0;
+    // Told by a connect (an open by IDs without a serial number) that found no device with them. A
+    // driver that can see why (a device with the IDs that the system gave no port) says so in a
+    // trace line on standard output.
+    virtual void ExplainNoDevice(const char* /*vendorId*/, const char* /*productId*/) {}
     // Starts watching for devices plugged in; on failure `watch` stays empty. A driver that cannot
     // watch says so, and its caller goes without.
     virtual uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) {

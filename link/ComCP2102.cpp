@@ -125,6 +125,7 @@ bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t 
     if (m_driver.GetNumDevices(count) != BridgeResult::kSuccess) {
         return false;
     }
+    bool listed = false;
     char queried[kProductStringSize];
     char deviceVendorId[kProductStringSize];
     char deviceProductId[kProductStringSize];
@@ -141,6 +142,7 @@ bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t 
         if (std::strcmp(deviceVendorId, vendorId) != 0 || std::strcmp(deviceProductId, productId) != 0) {
             continue;
         }
+        listed = true;
         // Without a serial number to match, a device that cannot tell its own still opens.
         const bool told = QueryString(m_driver, index, ProductString::kSerialNumber, queried);
         if (serialNumber != nullptr) {
@@ -152,6 +154,11 @@ bool ComCP2102::OpenByIds(const char* vendorId, const char* productId, uint32_t 
             }
         }
         return OpenIndex(index, told ? queried : "", baudRate, timeoutMs);
+    }
+    // The search for a lost bridge waits silently while it is replugged, when its USB device shows
+    // before the driver has made its port; only a connect that fails is explained.
+    if (!listed && serialNumber == nullptr) {
+        m_driver.ExplainNoDevice(vendorId, productId);
     }
     return false;
 }

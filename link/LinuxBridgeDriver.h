@@ -21,6 +21,8 @@ public:
     // product string, 3 and 4 the idVendor and idProduct attributes as sysfs gives them. An attribute
     // that the device lacks reads as an empty string.
     uint32_t GetNumDevices(uint32_t& count) override;
+    // Traces each USB device with the IDs that has no tty: no serial driver is bound to it.
+    void ExplainNoDevice(const char* vendorId, const char* productId) override;
     // udev's announcements of tty devices.
     uint32_t WatchArrivals(std::unique_ptr<ArrivalWatch>& watch) override;
 };

@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core
     libudev-dev
     libgtest-dev libgmock-dev
-    umockdev libumockdev-dev
+    umockdev libumockdev-dev udev
     desktop-file-utils appstream dpkg-dev lintian
     xvfb xdotool
     g++-mingw-w64-x86-64-posix wine wine64 fonts-wine nsis

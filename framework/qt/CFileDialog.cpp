@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QStringList>
+#include <utility>
 
 #include "framework/CDialog.h"
 #include "framework/qt/QtHandles.h"
@@ -38,11 +39,21 @@ QString NearestExistingFolder(const std::string& folder) {
 // finally written.
 class SaveFileDialog : public QFileDialog {
 public:
-    SaveFileDialog(QWidget* parent, const QString& title, const QString& folder, std::string defaultExt)
-        : QFileDialog(parent, title, folder), m_defaultExt(std::move(defaultExt)) {}
+    SaveFileDialog() {
+        // Qt's own widget dialog, whose name filters, default extension and overwrite question behave
+        // the same on every desktop.
+        setOption(QFileDialog::DontUseNativeDialog);
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+    }
+
+    void SetDefaultExtension(std::string defaultExt) {
+        m_defaultExt = std::move(defaultExt);
+        setDefaultSuffix(QString::fromStdString(m_defaultExt));
+    }
 
     void accept() override {
-        if (auto* nameEdit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        if (auto* nameEdit = NameEdit()) {
             const QString typed = nameEdit->text();
             if (!QFileInfo(directory().filePath(typed)).isDir()) {
                 nameEdit->setText(WithDefaultExtension(typed, m_defaultExt));
@@ -51,27 +62,32 @@ public:
         QFileDialog::accept();
     }
 
+    QLineEdit* NameEdit() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
 private:
     std::string m_defaultExt;
 };
 
+// Qt's file dialog writes its history, folder and view into the user's QtProject.conf when it is
+// destroyed, and no option turns that off. The program stores nothing: its one Save As dialog is
+// never destroyed, and each Save As sets it up afresh.
+SaveFileDialog& TheSaveDialog() {
+    static auto* dialog = new SaveFileDialog;
+    return *dialog;
+}
+
 }  // namespace
 
 std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, CDialog* parent) {
-    SaveFileDialog dialog(parent ? ToWidget(parent->GetSafeHwnd()) : nullptr,
-                          QString::fromStdString(request.title), NearestExistingFolder(request.initialDir),
-                          request.defaultExt);
-    // Qt's own widget dialog, whose name filters, default extension and overwrite question behave
-    // the same on every desktop.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    SaveFileDialog& dialog = TheSaveDialog();
+    dialog.setWindowTitle(QString::fromStdString(request.title));
+    if (const QString folder = NearestExistingFolder(request.initialDir); !folder.isEmpty()) {
+        dialog.setDirectory(folder);
+    }
     // The filter names already say what they show; Qt would repeat the patterns after them.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
-    if ((request.flags & OFN_OVERWRITEPROMPT) == 0) {
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    }
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & OFN_OVERWRITEPROMPT) == 0);
+    dialog.SetDefaultExtension(request.defaultExt);
     QStringList nameFilters;
     for (const auto& [name, pattern] : request.filters) {
         // "*.*" means every file, also one without a dot.
@@ -82,8 +98,16 @@ std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, 
     if (request.filterIndex >= 1 && request.filterIndex <= nameFilters.size()) {
         dialog.selectNameFilter(nameFilters[request.filterIndex - 1]);
     }
+    // Nothing typed in an earlier Save As stays in the name field.
+    if (QLineEdit* nameEdit = dialog.NameEdit()) {
+        nameEdit->clear();
+    }
     dialog.selectFile(QString::fromStdString(request.fileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    // Shown over the program's window and given back afterwards: a child would die with its parent.
+    dialog.setParent(parent ? ToWidget(parent->GetSafeHwnd()) : nullptr, dialog.windowFlags());
+    const int result = dialog.exec();
+    dialog.setParent(nullptr, dialog.windowFlags());
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();

@@ -2,20 +2,15 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
+
+#include "framework/qt/GermanQtTexts.h"
 
 int CWinApp::Run(int argc, char** argv) {
     QApplication application(argc, argv);
     // A message box without a caption shows the executable's name, whatever Qt would choose.
     QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
-    // Standard buttons (Yes, No, Cancel) and the file dialog speak the system's language.
-    QTranslator translator;
-    if (translator.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&translator);
-    }
+    // Without Qt's German translations, Qt's own few texts stay English: no reason to stop.
+    static_cast<void>(InstallGermanQtTexts());
     StartUp();
     return 0;
 }

@@ -4,13 +4,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
@@ -152,6 +155,7 @@ TEST_F(SaveListTest, RealDialogOpensInAFolderThatExistsShowsTheGivenTypesAndAsks
     WriteFile(PathIn("alt.csv"), "alt");
     SetFileChooser({});
     QString question;
+    QStringList buttons;
     QTimer::singleShot(0, [&] {
         auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(fileDialog, nullptr);
@@ -162,11 +166,17 @@ TEST_F(SaveListTest, RealDialogOpensInAFolderThatExistsShowsTheGivenTypesAndAsks
         EXPECT_EQ(fileDialog->findChild<QFileSystemModel*>()->nameFilters(), QStringList{"*.csv"});
         auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         EXPECT_EQ(name->text(), "");
+        // Qt's own texts are German on a system that is not (the tests run in the C locale).
+        EXPECT_EQ(fileDialog->findChild<QLabel*>(QStringLiteral("lookInLabel"))->text(), "Suchen in:");
+        EXPECT_EQ(fileDialog->findChild<QLabel*>(QStringLiteral("fileNameLabel"))->text(), "Datei&name:");
+        EXPECT_EQ(fileDialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text(),
+                  "Abbrechen");
         // "alt." is written as "alt.csv", so its overwrite question must come; it is answered No.
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             question = box ? box->text() : QStringLiteral("none");
             if (box) {
+                buttons = {box->button(QMessageBox::Yes)->text(), box->button(QMessageBox::No)->text()};
                 box->done(QMessageBox::No);
             }
         });
@@ -178,8 +188,13 @@ TEST_F(SaveListTest, RealDialogOpensInAFolderThatExistsShowsTheGivenTypesAndAsks
     });
     Save();
     ASSERT_TRUE(WaitUntil([&] { return !question.isEmpty(); }));
-    EXPECT_TRUE(question.startsWith("alt.csv ")) << question.toStdString();
+    EXPECT_TRUE(question.startsWith("Die Datei alt.csv existiert bereits.")) << question.toStdString();
+    EXPECT_EQ(buttons, (QStringList{"&Ja", "&Nein"}));
     EXPECT_EQ(Contents(PathIn("alt.csv")), "alt");
+    // The dialog keeps no history or state of its own: nothing lands in the settings folder.
+    const QStringList settings = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
+                                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    EXPECT_TRUE(settings.isEmpty()) << settings.join(", ").toStdString();
 }
 
 TEST_F(SaveListTest, NameWithoutExtensionGetsCsvAndOtherExtensionsStay) {

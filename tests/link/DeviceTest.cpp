@@ -39,12 +39,14 @@ public:
     // empty), interface, tty.
     void AddBridge(const std::string& tty, const std::string& usbPort, const std::string& vendorId,
                    const std::string& productId, const std::string& product, const std::string& serial = "") {
-        const std::string usb = UsbPath(usbPort);
-        const std::string interface = usb + "/" + usbPort + ":1.0";
-        Add("P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendorId +
-            "\nA: idProduct=" + productId + "\nA: product=" + product +
-            (serial.empty() ? "" : "\nA: serial=" + serial) + "\n\n" + "P: " + interface +
-            "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n" + Tty(interface + "/" + tty, tty, 188));
+        const std::string interface = UsbPath(usbPort) + "/" + usbPort + ":1.0";
+        Add(Usb(usbPort, vendorId, productId, product, serial) + Tty(interface + "/" + tty, tty, 188));
+    }
+
+    // A bridge that no serial driver has bound: the USB device and its interface, no tty.
+    void AddUnboundBridge(const std::string& usbPort, const std::string& vendorId,
+                          const std::string& productId) {
+        Add(Usb(usbPort, vendorId, productId, "", ""));
     }
 
     // A serial port on the main board, without a USB parent.
@@ -68,6 +70,16 @@ public:
     }
 
 private:
+    static std::string Usb(const std::string& usbPort, const std::string& vendorId,
+                           const std::string& productId, const std::string& product,
+                           const std::string& serial) {
+        const std::string usb = UsbPath(usbPort);
+        return "P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendorId +
+               "\nA: idProduct=" + productId + "\nA: product=" + product +
+               (serial.empty() ? "" : "\nA: serial=" + serial) + "\n\nP: " + usb + "/" + usbPort +
+               ":1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
+    }
+
     std::string Tty(const std::string& parent, const std::string& tty, int major) {
         return "P: " + parent + "/tty/" + tty + "\nN: " + tty + "\nE: SUBSYSTEM=tty\nE: DEVNAME=/dev/" + tty +
                "\nA: dev=" + std::to_string(major) + ":" + std::to_string(m_minor++) + "\n\n";
@@ -201,11 +213,18 @@ TEST(DeviceSearch, WithoutAMatchingBridgeTheOpenFailsCleanly) {
         bool serialPort;
         bool otherBridge;
         uint32_t devices;
+        const char* unboundVendorId = nullptr;  // a bridge with b7c4 that no serial driver bound
+        std::string trace = {};
     };
     const Case cases[] = {
         {"no tty at all", false, false, 0},
         {"a serial port without USB", true, false, 0},
         {"a bridge with other IDs", true, true, 1},
+        {"the stopwatch, but no serial driver bound: the trace names the device and the rule", true, true, 1,
+         "5f3a",
+         "Kein serieller Treiber an USB-Gerät 5f3a:b7c4 gebunden (/sys" + UsbPath("1-4") +
+             "), daher keine tty: die udev-Regel 70-vkx260.rules fehlt oder wurde nicht angewandt\n"},
+        {"another maker's unbound bridge is none of the program's business", false, false, 0, "10c4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -217,12 +236,17 @@ TEST(DeviceSearch, WithoutAMatchingBridgeTheOpenFailsCleanly) {
         if (c.otherBridge) {
             devices.AddBridge("ttyUSB0", "1-2", "10c4", "ea60", "CP2102 USB to UART Bridge Controller");
         }
+        if (c.unboundVendorId != nullptr) {
+            devices.AddUnboundBridge("1-4", c.unboundVendorId, "b7c4");
+        }
         LinuxBridgeDriver driver;
         uint32_t count = 99;
         EXPECT_EQ(driver.GetNumDevices(count), BridgeResult::kSuccess);
         EXPECT_EQ(count, c.devices);
         ComCP2102 port(driver);
+        testing::internal::CaptureStdout();
         EXPECT_FALSE(port.OpenByIds("5f3a", "b7c4", 115200, 500));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.trace);
         EXPECT_FALSE(port.IsOpen());
     }
 }

@@ -46,6 +46,7 @@ public:
                  bool xonXoff),
                 (override));
     MOCK_METHOD(uint32_t, CheckRxQueue, (DeviceHandle handle, uint32_t& bytesWaiting), (override));
+    MOCK_METHOD(void, ExplainNoDevice, (const char* vendorId, const char* productId), (override));
 
     FakeBridgeDriver() {
         using testing::_;
@@ -98,6 +99,10 @@ public:
             writeMs = write;
             return timeoutsResult;
         });
+        ON_CALL(*this, ExplainNoDevice(_, _))
+            .WillByDefault([this](const char* vendorId, const char* productId) {
+                Log(std::string("explain ") + vendorId + " " + productId);
+            });
         ON_CALL(*this, GetTimeouts(_, _)).WillByDefault([this](uint32_t& read, uint32_t& write) {
             read = readMs;
             write = writeMs;
