@@ -69,6 +69,8 @@ private:
     // Writes the whole list to a new file that then replaces the journal at once.
     bool WriteWholeFile();
     void ReplaceFile(JournalFiles::Handle file);
+    // True when this many writes are on stable storage under the journal's name; with the mutex held.
+    bool IsStable(uint64_t writes) const;
     // The replaced files that no sync works on any more; called with the mutex held.
     std::vector<JournalFiles::Handle> TakeUnusedRetired();
     void NoteWritten();
@@ -95,7 +97,8 @@ private:
     std::vector<JournalFiles::Handle> m_syncing;  // the file of each sync under way
     std::vector<JournalFiles::Handle> m_retired;  // replaced files, not closed yet
     uint64_t m_rewrites = 0;
-    bool m_nameStable = false;  // the current file's name is on stable storage
+    bool m_nameStable = false;    // the current file's name is on stable storage
+    uint64_t m_syncedWrites = 0;  // the writes that ended syncs of the current file hold
     struct Superseded {
         UnsavedJournal journal;
         uint64_t writes;  // the number of writes that hold its rows
