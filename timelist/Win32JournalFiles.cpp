@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -231,22 +232,87 @@ bool RenamePosix(const std::wstring& from, const std::wstring& to) {
     return renamed;
 }
 
-// Classic deletion frees a name only once the last handle to the file closes. Moved into the
-// temporary folder first, the file leaves the state folder at once, and goes when it is closed;
-// where it cannot move there (another volume), its name stays until then.
-int FreeName(const std::wstring& path) {
-    static std::atomic<unsigned> moved{0};
-    wchar_t temporary[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
-    std::wstring doomed = path;
-    if (length != 0 && length <= MAX_PATH) {
-        const std::wstring aside = std::wstring(temporary, length) + L"vkx260-deleted-" +
-                                   std::to_wstring(GetCurrentProcessId()) + L'-' + std::to_wstring(++moved);
-        if (MoveFileExW(path.c_str(), aside.c_str(), 0)) {
-            doomed = aside;
-        }
+// Where POSIX semantics are missing (Windows before 10 1709, FAT, exFAT, network volumes), a file
+// deleted while any handle has it open keeps its name, and refuses every open, until the last handle
+// closes. A file that is in use is therefore first moved aside in its own folder, which frees its
+// name at once and never leaves the volume, and it goes only once nothing has it open; until then
+// the name aside is kept here and tried again after every close. (A file that this run holds open
+// and that went delete-pending under its own name would block every later rewrite.)
+std::mutex asideMutex;
+std::vector<std::wstring> asideFiles;
+
+constexpr const wchar_t* kAsideMark = L".aside-";
+
+std::wstring AsidePath(const std::wstring& path) {
+    static std::atomic<unsigned> count{0};
+    return path + kAsideMark + std::to_wstring(GetCurrentProcessId()) + L'-' + std::to_wstring(++count);
+}
+
+// Deletes the file if no handle, of this program or another, has it open: opened without sharing,
+// it is opened only then.
+bool RemoveIfUnused(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
-    return DeleteFileW(doomed.c_str()) ? 0 : LastError();
+    CloseHandle(file);
+    return true;
+}
+
+void RemoveAside(const std::wstring& aside) {
+    if (!RemoveIfUnused(aside)) {
+        const std::lock_guard lock(asideMutex);
+        asideFiles.push_back(aside);
+    }
+}
+
+void RetryAside() {
+    const std::lock_guard lock(asideMutex);
+    std::erase_if(asideFiles, RemoveIfUnused);
+}
+
+// Files moved aside by a program that ended before they could go, unless some program uses them.
+void RemoveLeftAside(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileExW((folder + L"\\*" + kAsideMark + L'*').c_str(), FindExInfoBasic,
+                                           &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        RemoveIfUnused(folder + L'\\' + entry.cFileName);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+// Replaces a file that a handle has open: the target is never doomed before its replacement has
+// its name, and comes back if the replacement cannot take it.
+int ReplaceInUse(const std::wstring& source, const std::wstring& target) {
+    const std::wstring aside = AsidePath(target);
+    if (!MoveFileExW(target.c_str(), aside.c_str(), 0)) {
+        return LastError();
+    }
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const int error = LastError();
+        MoveFileExW(aside.c_str(), target.c_str(), 0);
+        return error;
+    }
+    RemoveAside(aside);
+    return 0;
+}
+
+// Removes a file the classic way: at once if nothing has it open, else moved aside first.
+int RemoveInUse(const std::wstring& path) {
+    if (RemoveIfUnused(path)) {
+        return 0;
+    }
+    const std::wstring aside = AsidePath(path);
+    if (!MoveFileExW(path.c_str(), aside.c_str(), 0)) {
+        return LastError();
+    }
+    RemoveAside(aside);
+    return 0;
 }
 
 }  // namespace
@@ -274,6 +340,7 @@ int JournalFiles::OpenFolder(const std::string& path, bool create, Handle& folde
         CloseHandle(opened);
         return result;
     }
+    RemoveLeftAside(finalPath);
     folder = Adopt(opened, std::move(finalPath));
     return 0;
 }
@@ -408,15 +475,11 @@ int JournalFiles::Rename(Handle folder, const std::string& from, const std::stri
     if (RenamePosix(source, target) || MoveFileExW(source.c_str(), target.c_str(), kReplace)) {
         return 0;
     }
-    // The classic rename refuses to replace a file that any handle has open: its name is freed first.
+    // The classic rename refuses to replace a file that any handle has open.
     if (GetLastError() != ERROR_ACCESS_DENIED) {
         return LastError();
     }
-    const int freed = FreeName(target);
-    if (freed != 0) {
-        return freed;
-    }
-    return MoveFileExW(source.c_str(), target.c_str(), kReplace) ? 0 : LastError();
+    return ReplaceInUse(source, target);
 }
 
 int JournalFiles::Link(Handle folder, const std::string& from, const std::string& to) {
@@ -437,7 +500,7 @@ int JournalFiles::Unlink(Handle folder, const std::string& name) {
     FILE_DISPOSITION_INFO_EX posix{FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
     const bool deleted = SetFileInformationByHandle(file, kDispositionInfoEx, &posix, sizeof posix);
     CloseHandle(file);
-    return deleted ? 0 : FreeName(path);
+    return deleted ? 0 : RemoveInUse(path);
 }
 
 int JournalFiles::Close(Handle handle) {
@@ -449,6 +512,7 @@ int JournalFiles::Close(Handle handle) {
     const bool unlocked = !opened->locked || UnlockFileEx(opened->handle, 0, 1, 0, &range);
     const int unlockResult = unlocked ? 0 : LastError();
     const int closeResult = CloseHandle(opened->handle) ? 0 : LastError();
+    RetryAside();
     return closeResult != 0 ? closeResult : unlockResult;
 }
 
