@@ -142,6 +142,16 @@ bool Journal::Clear() {
     return cleared;
 }
 
+bool Journal::Check() {
+    if (!TakeSyncFailure()) {
+        return true;
+    }
+    if (!m_current) {
+        WriteWholeFile();
+    }
+    return false;
+}
+
 bool Journal::ClearFile() {
     if (m_file == JournalFiles::kNoHandle) {
         // No file yet, or none could be made: no row is on disk.

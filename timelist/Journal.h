@@ -49,6 +49,10 @@ public:
     bool Append(const std::string& index, const std::string& event, const std::string& time);
     // The list was emptied: the file keeps its header line only, and the mark goes.
     bool Clear();
+    // For the window to call now and then, so that a failed sync of the last row is told without
+    // waiting for another: false when a sync failed since the last call, Append or Clear, and then
+    // the whole list goes to a new file as after a failed write.
+    bool Check();
     // The rows of a journal left behind were appended to this one: the old journal goes once a sync
     // has brought them to stable storage here. Until then it keeps its name and lock, so that a crash,
     // or a journal here that cannot be written, leaves it to be offered at the next start.
