@@ -35,11 +35,15 @@ constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
 constexpr DWORD kMaxTransfer = DWORD{1} << 30;
 
 // What a handle of the seam holds: the system's handle and, for a folder, the path that the names
-// in it are appended to.
+// in it are appended to. A file made for writing has a second handle, for syncs alone: I/O on a
+// synchronous handle is serialised, so a row's WriteFile on the window's thread would wait behind a
+// FlushFileBuffers on the same handle, for seconds on a failing disk. A flush through any handle
+// of the file brings all of it to the disk.
 struct Opened {
     HANDLE handle;
     std::wstring folderPath;
     bool locked = false;
+    HANDLE syncHandle = INVALID_HANDLE_VALUE;
 };
 
 Opened& Of(JournalFiles::Handle handle) { return *reinterpret_cast<Opened*>(handle); }
@@ -371,6 +375,9 @@ int JournalFiles::CreateNew(Handle folder, const std::string& name, Handle& file
         return LastError();
     }
     file = Adopt(created);
+    // A new file object of its own (a duplicated handle would share the file's); without it, syncs
+    // go through the writing handle.
+    Of(file).syncHandle = ReOpenFile(created, GENERIC_WRITE, kShareAll, 0);
     return 0;
 }
 
@@ -411,7 +418,11 @@ std::ptrdiff_t JournalFiles::Write(Handle file, const char* data, std::size_t si
     return written;
 }
 
-int JournalFiles::SyncData(Handle file) { return FlushFileBuffers(Of(file).handle) ? 0 : LastError(); }
+int JournalFiles::SyncData(Handle file) {
+    const Opened& opened = Of(file);
+    const HANDLE flushed = opened.syncHandle != INVALID_HANDLE_VALUE ? opened.syncHandle : opened.handle;
+    return FlushFileBuffers(flushed) ? 0 : LastError();
+}
 
 int JournalFiles::SyncFolder(Handle) {
     // Nothing to flush: FlushFileBuffers wants a handle that may write, which a folder's is not, and
@@ -511,6 +522,9 @@ int JournalFiles::Close(Handle handle) {
     range.OffsetHigh = kLockOffsetHigh;
     const bool unlocked = !opened->locked || UnlockFileEx(opened->handle, 0, 1, 0, &range);
     const int unlockResult = unlocked ? 0 : LastError();
+    if (opened->syncHandle != INVALID_HANDLE_VALUE) {
+        CloseHandle(opened->syncHandle);
+    }
     const int closeResult = CloseHandle(opened->handle) ? 0 : LastError();
     RetryAside();
     return closeResult != 0 ? closeResult : unlockResult;
