@@ -2,6 +2,7 @@
 // holds open, through the W calls.
 #include <aclapi.h>
 #include <knownfolders.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -134,10 +135,74 @@ bool IsOwnedByUser(PSID owner) {
     return own;
 }
 
+// The user's SID as text ("S-1-5-21-..."); empty if the token cannot be read.
+std::wstring UserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    alignas(SID_AND_ATTRIBUTES) BYTE buffer[SECURITY_MAX_SID_SIZE + sizeof(SID_AND_ATTRIBUTES)];
+    DWORD size = 0;
+    std::wstring text;
+    LPWSTR converted = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &converted)) {
+        text = converted;
+        LocalFree(converted);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// The access list of the state folder and of every file made in it: the user, SYSTEM and the
+// administrators, full access each, and nothing inherited from above, as modes 0700 and 0600 on
+// Linux. Built once; null if it cannot be.
+struct PrivateAccess {
+    PSECURITY_DESCRIPTOR folder = nullptr;
+    PSECURITY_DESCRIPTOR file = nullptr;
+};
+
+PSECURITY_DESCRIPTOR PrivateDescriptor(const std::wstring& user, const wchar_t* inheritance) {
+    std::wstring sddl = L"D:P";
+    for (const std::wstring& trustee : {user, std::wstring(L"SY"), std::wstring(L"BA")}) {
+        sddl += L"(A;" + std::wstring(inheritance) + L";FA;;;" + trustee + L')';
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (user.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                              &descriptor, nullptr)) {
+        return nullptr;
+    }
+    return descriptor;
+}
+
+// Kept for the program's life, as the system's own per-process data is.
+const PrivateAccess& Private() {
+    static const PrivateAccess access = [] {
+        const std::wstring user = UserSid();
+        return PrivateAccess{PrivateDescriptor(user, L"OICI"), PrivateDescriptor(user, L"")};
+    }();
+    return access;
+}
+
+// Gives the folder the private access list, replacing whatever it had or inherited; what the
+// folder holds inherits it too.
+int MakePrivate(HANDLE folder) {
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL list = nullptr;
+    if (Private().folder == nullptr ||
+        !GetSecurityDescriptorDacl(Private().folder, &present, &list, &defaulted)) {
+        return -EPERM;
+    }
+    const DWORD error = SetSecurityInfo(folder, SE_FILE_OBJECT,
+                                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, list, nullptr);
+    return error == ERROR_SUCCESS ? 0 : ErrorNumber(error);
+}
+
 // 0 for a real folder (no link, no junction) of the user's own. A folder of someone else's is never
-// written into: its owner could read or swap every file in it. The user's own is not made private:
-// under %LOCALAPPDATA% it inherits the profile's access list, which admits the user, SYSTEM and the
-// administrators alone, as a folder of mode 0700 on Linux does.
+// written into: its owner could read or swap every file in it. The user's own is made private, so
+// that nobody else can read the times or plant journals for the next start.
 int CheckFolder(HANDLE folder) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(folder, &information)) {
@@ -158,7 +223,7 @@ int CheckFolder(HANDLE folder) {
     }
     const bool own = IsOwnedByUser(owner);
     LocalFree(descriptor);
-    return own ? 0 : -EPERM;
+    return own ? MakePrivate(folder) : -EPERM;
 }
 
 // The folder's path as the system resolved it when it was opened, so that every name is looked up
@@ -328,10 +393,10 @@ int JournalFiles::OpenFolder(const std::string& path, bool create, Handle& folde
     }
     // Without FILE_SHARE_DELETE: while the program runs, nobody renames or removes the folder, so
     // its path keeps naming the folder that was checked.
-    const HANDLE opened =
-        CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE opened = CreateFileW(
+        wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         return LastError();
     }
@@ -369,8 +434,11 @@ int JournalFiles::List(Handle folder, std::vector<std::string>& names) {
 
 int JournalFiles::CreateNew(Handle folder, const std::string& name, Handle& file) {
     // Write access, not append-only, so that Truncate may shorten the file; Write still appends.
-    // Its access list comes from the folder: the user's own alone.
-    const HANDLE created = OpenIn(folder, name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, CREATE_NEW);
+    // Its access list is the private one, whatever the folder's.
+    SECURITY_ATTRIBUTES security{sizeof security, Private().file, FALSE};
+    const HANDLE created =
+        CreateFileW(PathIn(folder, name).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, &security,
+                    CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (created == INVALID_HANDLE_VALUE) {
         return LastError();
     }
