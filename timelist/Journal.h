@@ -32,8 +32,9 @@
 //
 // What it owns: the file and its lock, the mark, a copy of the list's lines since the last clearing
 // (so that after a failed write it can write the whole list again), and four threads that bring
-// what was written to stable storage, so that the window's thread never waits for the disk, and
-// the journals left behind whose rows it took, until they are on stable storage here.
+// what was written to stable storage, so that the window's thread never waits for a sync (its own
+// writes go to the system's cache, which only a failing or overfull disk holds up), and the
+// journals left behind whose rows it took, until they are on stable storage here.
 class Journal {
 public:
     // The folder does not need to exist; it is created when the first row comes.
