@@ -166,7 +166,9 @@ void CDIZUravavedVKX260Dlg::ExitProgram() {
     if (m_port.IsOpen() && !m_port.Close()) {
         MessageBox(kCloseFailedText, nullptr, MB_OK);
     }
-    // A normal end leaves nothing behind: the rows were saved, or the operator let them go.
+    // A normal end leaves nothing behind: the rows were saved, or the operator let them go. No check
+    // may write the list anew after that.
+    KillTimer(kJournalCheckTimerId);
     m_journal.Remove();
     EndDialog(IDCANCEL);
 }
