@@ -140,6 +140,7 @@ bool CDIZUravavedVKX260Dlg::InitWindow() {
         m_menu->EnableMenuItem(res::ID_MENU_INFO, MF_ENABLED);
     }
     m_unsaved = false;
+    SetTimer(kJournalCheckTimerId, kJournalCheckMs);
     return true;
 }
 
@@ -181,7 +182,9 @@ void CDIZUravavedVKX260Dlg::ExitProgram() {
     if (m_port.IsOpen() && !m_port.Close()) {
         MessageBox(kCloseFailedText, nullptr, MB_OK);
     }
-    // A normal end leaves nothing behind: the rows were saved, or the operator let them go.
+    // A normal end leaves nothing behind: the rows were saved, or the operator let them go. No check
+    // may write the list anew after that.
+    KillTimer(kJournalCheckTimerId);
     m_journal.Remove();
     EndDialog(IDCANCEL);
 }
@@ -298,6 +301,10 @@ void CDIZUravavedVKX260Dlg::OnTimer(UINT_PTR id) {
         TryBridge();
         return;
     }
+    if (id == kJournalCheckTimerId) {
+        CheckJournal();
+        return;
+    }
     if (!m_port.IsOpen()) {
         if (!m_port.OpenByIds(kVendorId, kProductId, kBaudRate, kPortTimeoutMs)) {
             StopPolling();
@@ -360,6 +367,14 @@ void CDIZUravavedVKX260Dlg::ReportJournalFailure() {
     MessageBox(kJournalFailedText, kJournalCaption, MB_ICONINFORMATION);
     if (m_port.IsOpen()) {
         StartPolling();
+    }
+}
+
+void CDIZUravavedVKX260Dlg::CheckJournal() {
+    // A failed sync of the last row would otherwise be told only with the next row, which may never
+    // come. While a command holds the window (a save, the About box), it waits for the command's end.
+    if (m_pollingHeld == 0 && !m_journal.Check()) {
+        ReportJournalFailure();
     }
 }
 

@@ -31,6 +31,9 @@ public:
     // While waiting for a bridge after an unplug, the bridge is also tried this often.
     static constexpr UINT_PTR kBridgeRetryTimerId = 2;
     static constexpr UINT kBridgeRetryMs = 1000;
+    // The journal is asked this often whether a sync failed, connected or not.
+    static constexpr UINT_PTR kJournalCheckTimerId = 3;
+    static constexpr UINT kJournalCheckMs = 500;
 
     explicit CDIZUravavedVKX260Dlg(BridgeDriver& driver = SystemBridgeDriver(),
                                    JournalFiles& journalFiles = JournalFiles::System());
@@ -82,6 +85,7 @@ private:
     void AppendRow(const std::string& index, const std::string& event, const std::string& time);
     // Tells the operator once per run that the rows are not being secured.
     void ReportJournalFailure();
+    void CheckJournal();
     void ClearList();
     // Writes the rows that the operator did not restore as a new time-list file in the folder of
     // the last save, and gives its path; the journal then goes.

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Sets up and builds (scripts/setup.sh), then runs every test: the Windows edition's under Wine (a
-# cross build), the frame receiver under libFuzzer for a minute (a build made with clang), the tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer (a second build), and last the whole suite in
-# the main build, whose summary closes the run.
+# cross build), the frame receiver and the journal reader under libFuzzer for a minute and half a
+# minute (a build made with clang), the tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# (a second build), and last the whole suite in the main build, whose summary closes the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
 # The benchmarks are timed in build-bench/ (bench/run.sh), never under the sanitizers.
 scripts/setup.sh build-asan -DVKX_SANITIZE=ON -DVKX_BUILD_BENCH=OFF
-# libFuzzer comes with clang; only the fuzz target is built there.
+# libFuzzer comes with clang; only the fuzz targets are built there.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
-cmake --build build-fuzz -j"$(nproc)" --target vkx_fuzz_receiver
+cmake --build build-fuzz -j"$(nproc)" --target vkx_fuzz_receiver vkx_fuzz_journal
 
 # The Windows edition, cross-built with MinGW-w64; its tests run under Wine in a prefix of the build
 # folder, with one wineserver kept running for them all and stopped however the run ends.

@@ -142,6 +142,16 @@ bool Journal::Clear() {
     return cleared;
 }
 
+bool Journal::Check() {
+    if (!TakeSyncFailure()) {
+        return true;
+    }
+    if (!m_current) {
+        WriteWholeFile();
+    }
+    return false;
+}
+
 bool Journal::ClearFile() {
     if (m_file == JournalFiles::kNoHandle) {
         // No file yet, or none could be made: no row is on disk.
@@ -157,10 +167,18 @@ bool Journal::ClearFile() {
 }
 
 void Journal::DropOnceSynced(UnsavedJournal old) {
-    const std::lock_guard lock(m_mutex);
-    // Its rows are in the lines written so far, or, after a failed write, in the whole list that
-    // the next write puts into a new file.
-    m_superseded.push_back({std::move(old), m_current ? m_writes : m_writes + 1});
+    {
+        const std::lock_guard lock(m_mutex);
+        // Its rows are in the lines written so far, or, after a failed write, in the whole list that
+        // the next write puts into a new file.
+        const uint64_t writes = m_current ? m_writes : m_writes + 1;
+        if (!IsStable(writes)) {
+            m_superseded.push_back({std::move(old), writes});
+            return;
+        }
+    }
+    // The syncs that hold its rows have ended already: no other sync may come.
+    old.Drop();
 }
 
 void Journal::MarkSaved() {
@@ -249,6 +267,11 @@ void Journal::ReplaceFile(Handle file) {
     m_file = file;
     m_folderChanged = file != JournalFiles::kNoHandle;
     m_nameStable = false;
+    m_syncedWrites = 0;
+}
+
+bool Journal::IsStable(uint64_t writes) const {
+    return m_file != JournalFiles::kNoHandle && m_nameStable && writes <= m_syncedWrites;
 }
 
 std::vector<Handle> Journal::TakeUnusedRetired() {
@@ -308,12 +331,16 @@ void Journal::SyncLoop() {
         if (!kept && file == m_file && rewrites == m_rewrites) {
             m_syncFailed = true;
         }
-        const bool current = kept && file == m_file && file != JournalFiles::kNoHandle;
-        m_nameStable = m_nameStable || (current && folderChanged);
+        if (kept && file == m_file && file != JournalFiles::kNoHandle) {
+            m_nameStable = m_nameStable || folderChanged;
+            m_syncedWrites = std::max(m_syncedWrites, covered);
+        }
+        // Syncs end in any order: the one that makes the name stable may end after a later one that
+        // already holds the rows, and then no sync is left to come for them.
         std::vector<Superseded> stable;
         std::vector<Superseded> waiting;
         for (Superseded& old : m_superseded) {
-            (current && m_nameStable && old.writes <= covered ? stable : waiting).push_back(std::move(old));
+            (IsStable(old.writes) ? stable : waiting).push_back(std::move(old));
         }
         m_superseded.swap(waiting);
         const std::vector<Handle> unused = TakeUnusedRetired();

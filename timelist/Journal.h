@@ -32,8 +32,9 @@
 //
 // What it owns: the file and its lock, the mark, a copy of the list's lines since the last clearing
 // (so that after a failed write it can write the whole list again), and four threads that bring
-// what was written to stable storage, so that the window's thread never waits for the disk, and
-// the journals left behind whose rows it took, until they are on stable storage here.
+// what was written to stable storage, so that the window's thread never waits for a sync (its own
+// writes go to the system's cache, which only a failing or overfull disk holds up), and the
+// journals left behind whose rows it took, until they are on stable storage here.
 class Journal {
 public:
     // The folder does not need to exist; it is created when the first row comes.
@@ -49,6 +50,10 @@ public:
     bool Append(const std::string& index, const std::string& event, const std::string& time);
     // The list was emptied: the file keeps its header line only, and the mark goes.
     bool Clear();
+    // For the window to call now and then, so that a failed sync of the last row is told without
+    // waiting for another: false when a sync failed since the last call, Append or Clear, and then
+    // the whole list goes to a new file as after a failed write.
+    bool Check();
     // The rows of a journal left behind were appended to this one: the old journal goes once a sync
     // has brought them to stable storage here. Until then it keeps its name and lock, so that a crash,
     // or a journal here that cannot be written, leaves it to be offered at the next start.
@@ -69,6 +74,8 @@ private:
     // Writes the whole list to a new file that then replaces the journal at once.
     bool WriteWholeFile();
     void ReplaceFile(JournalFiles::Handle file);
+    // True when this many writes are on stable storage under the journal's name; with the mutex held.
+    bool IsStable(uint64_t writes) const;
     // The replaced files that no sync works on any more; called with the mutex held.
     std::vector<JournalFiles::Handle> TakeUnusedRetired();
     void NoteWritten();
@@ -95,7 +102,8 @@ private:
     std::vector<JournalFiles::Handle> m_syncing;  // the file of each sync under way
     std::vector<JournalFiles::Handle> m_retired;  // replaced files, not closed yet
     uint64_t m_rewrites = 0;
-    bool m_nameStable = false;  // the current file's name is on stable storage
+    bool m_nameStable = false;    // the current file's name is on stable storage
+    uint64_t m_syncedWrites = 0;  // the writes that ended syncs of the current file hold
     struct Superseded {
         UnsavedJournal journal;
         uint64_t writes;  // the number of writes that hold its rows

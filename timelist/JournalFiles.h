@@ -21,13 +21,14 @@ public:
     virtual ~JournalFiles() = default;
 
     // Opens the program's state folder; with `create`, makes it and whatever is missing above it.
-    // Only a folder of the user's own, never through a link, made private if it was not: -EPERM for
-    // a folder of someone else's. Every file below is reached through this handle.
+    // Only a folder of the user's own, never through a link: -EPERM for a folder of someone else's.
+    // It is made private (Linux: mode 0700; Windows: a protected access list of the user, SYSTEM
+    // and the administrators). Every file below is reached through this handle.
     virtual int OpenFolder(const std::string& path, bool create, Handle& folder);
     // The names in the folder, "." and ".." left out.
     virtual int List(Handle folder, std::vector<std::string>& names);
-    // Creates a file for appending that only this user may read; -EEXIST when the name is taken,
-    // even by a link.
+    // Creates a file for appending that only this user may read (mode 0600; the private access
+    // list); -EEXIST when the name is taken, even by a link.
     virtual int CreateNew(Handle folder, const std::string& name, Handle& file);
     // Opens a plain file, never through a link and never waiting for a writer; -EINVAL for
     // anything else under the name (a FIFO, a device, a folder).

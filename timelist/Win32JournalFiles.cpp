@@ -2,6 +2,7 @@
 // holds open, through the W calls.
 #include <aclapi.h>
 #include <knownfolders.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -34,11 +36,15 @@ constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
 constexpr DWORD kMaxTransfer = DWORD{1} << 30;
 
 // What a handle of the seam holds: the system's handle and, for a folder, the path that the names
-// in it are appended to.
+// in it are appended to. A file made for writing has a second handle, for syncs alone: I/O on a
+// synchronous handle is serialised, so a row's WriteFile on the window's thread would wait behind a
+// FlushFileBuffers on the same handle, for seconds on a failing disk. A flush through any handle
+// of the file brings all of it to the disk.
 struct Opened {
     HANDLE handle;
     std::wstring folderPath;
     bool locked = false;
+    HANDLE syncHandle = INVALID_HANDLE_VALUE;
 };
 
 Opened& Of(JournalFiles::Handle handle) { return *reinterpret_cast<Opened*>(handle); }
@@ -129,10 +135,74 @@ bool IsOwnedByUser(PSID owner) {
     return own;
 }
 
+// The user's SID as text ("S-1-5-21-..."); empty if the token cannot be read.
+std::wstring UserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    alignas(SID_AND_ATTRIBUTES) BYTE buffer[SECURITY_MAX_SID_SIZE + sizeof(SID_AND_ATTRIBUTES)];
+    DWORD size = 0;
+    std::wstring text;
+    LPWSTR converted = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &converted)) {
+        text = converted;
+        LocalFree(converted);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// The access list of the state folder and of every file made in it: the user, SYSTEM and the
+// administrators, full access each, and nothing inherited from above, as modes 0700 and 0600 on
+// Linux. Built once; null if it cannot be.
+struct PrivateAccess {
+    PSECURITY_DESCRIPTOR folder = nullptr;
+    PSECURITY_DESCRIPTOR file = nullptr;
+};
+
+PSECURITY_DESCRIPTOR PrivateDescriptor(const std::wstring& user, const wchar_t* inheritance) {
+    std::wstring sddl = L"D:P";
+    for (const std::wstring& trustee : {user, std::wstring(L"SY"), std::wstring(L"BA")}) {
+        sddl += L"(A;" + std::wstring(inheritance) + L";FA;;;" + trustee + L')';
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (user.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                              &descriptor, nullptr)) {
+        return nullptr;
+    }
+    return descriptor;
+}
+
+// Kept for the program's life, as the system's own per-process data is.
+const PrivateAccess& Private() {
+    static const PrivateAccess access = [] {
+        const std::wstring user = UserSid();
+        return PrivateAccess{PrivateDescriptor(user, L"OICI"), PrivateDescriptor(user, L"")};
+    }();
+    return access;
+}
+
+// Gives the folder the private access list, replacing whatever it had or inherited; what the
+// folder holds inherits it too.
+int MakePrivate(HANDLE folder) {
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL list = nullptr;
+    if (Private().folder == nullptr ||
+        !GetSecurityDescriptorDacl(Private().folder, &present, &list, &defaulted)) {
+        return -EPERM;
+    }
+    const DWORD error = SetSecurityInfo(folder, SE_FILE_OBJECT,
+                                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, list, nullptr);
+    return error == ERROR_SUCCESS ? 0 : ErrorNumber(error);
+}
+
 // 0 for a real folder (no link, no junction) of the user's own. A folder of someone else's is never
-// written into: its owner could read or swap every file in it. The user's own is not made private:
-// under %LOCALAPPDATA% it inherits the profile's access list, which admits the user, SYSTEM and the
-// administrators alone, as a folder of mode 0700 on Linux does.
+// written into: its owner could read or swap every file in it. The user's own is made private, so
+// that nobody else can read the times or plant journals for the next start.
 int CheckFolder(HANDLE folder) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(folder, &information)) {
@@ -153,7 +223,7 @@ int CheckFolder(HANDLE folder) {
     }
     const bool own = IsOwnedByUser(owner);
     LocalFree(descriptor);
-    return own ? 0 : -EPERM;
+    return own ? MakePrivate(folder) : -EPERM;
 }
 
 // The folder's path as the system resolved it when it was opened, so that every name is looked up
@@ -231,22 +301,87 @@ bool RenamePosix(const std::wstring& from, const std::wstring& to) {
     return renamed;
 }
 
-// Classic deletion frees a name only once the last handle to the file closes. Moved into the
-// temporary folder first, the file leaves the state folder at once, and goes when it is closed;
-// where it cannot move there (another volume), its name stays until then.
-int FreeName(const std::wstring& path) {
-    static std::atomic<unsigned> moved{0};
-    wchar_t temporary[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
-    std::wstring doomed = path;
-    if (length != 0 && length <= MAX_PATH) {
-        const std::wstring aside = std::wstring(temporary, length) + L"vkx260-deleted-" +
-                                   std::to_wstring(GetCurrentProcessId()) + L'-' + std::to_wstring(++moved);
-        if (MoveFileExW(path.c_str(), aside.c_str(), 0)) {
-            doomed = aside;
-        }
+// Where POSIX semantics are missing (Windows before 10 1709, FAT, exFAT, network volumes), a file
+// deleted while any handle has it open keeps its name, and refuses every open, until the last handle
+// closes. A file that is in use is therefore first moved aside in its own folder, which frees its
+// name at once and never leaves the volume, and it goes only once nothing has it open; until then
+// the name aside is kept here and tried again after every close. (A file that this run holds open
+// and that went delete-pending under its own name would block every later rewrite.)
+std::mutex asideMutex;
+std::vector<std::wstring> asideFiles;
+
+constexpr const wchar_t* kAsideMark = L".aside-";
+
+std::wstring AsidePath(const std::wstring& path) {
+    static std::atomic<unsigned> count{0};
+    return path + kAsideMark + std::to_wstring(GetCurrentProcessId()) + L'-' + std::to_wstring(++count);
+}
+
+// Deletes the file if no handle, of this program or another, has it open: opened without sharing,
+// it is opened only then.
+bool RemoveIfUnused(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
-    return DeleteFileW(doomed.c_str()) ? 0 : LastError();
+    CloseHandle(file);
+    return true;
+}
+
+void RemoveAside(const std::wstring& aside) {
+    if (!RemoveIfUnused(aside)) {
+        const std::lock_guard lock(asideMutex);
+        asideFiles.push_back(aside);
+    }
+}
+
+void RetryAside() {
+    const std::lock_guard lock(asideMutex);
+    std::erase_if(asideFiles, RemoveIfUnused);
+}
+
+// Files moved aside by a program that ended before they could go, unless some program uses them.
+void RemoveLeftAside(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileExW((folder + L"\\*" + kAsideMark + L'*').c_str(), FindExInfoBasic,
+                                           &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        RemoveIfUnused(folder + L'\\' + entry.cFileName);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+// Replaces a file that a handle has open: the target is never doomed before its replacement has
+// its name, and comes back if the replacement cannot take it.
+int ReplaceInUse(const std::wstring& source, const std::wstring& target) {
+    const std::wstring aside = AsidePath(target);
+    if (!MoveFileExW(target.c_str(), aside.c_str(), 0)) {
+        return LastError();
+    }
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const int error = LastError();
+        MoveFileExW(aside.c_str(), target.c_str(), 0);
+        return error;
+    }
+    RemoveAside(aside);
+    return 0;
+}
+
+// Removes a file the classic way: at once if nothing has it open, else moved aside first.
+int RemoveInUse(const std::wstring& path) {
+    if (RemoveIfUnused(path)) {
+        return 0;
+    }
+    const std::wstring aside = AsidePath(path);
+    if (!MoveFileExW(path.c_str(), aside.c_str(), 0)) {
+        return LastError();
+    }
+    RemoveAside(aside);
+    return 0;
 }
 
 }  // namespace
@@ -258,10 +393,10 @@ int JournalFiles::OpenFolder(const std::string& path, bool create, Handle& folde
     }
     // Without FILE_SHARE_DELETE: while the program runs, nobody renames or removes the folder, so
     // its path keeps naming the folder that was checked.
-    const HANDLE opened =
-        CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE opened = CreateFileW(
+        wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         return LastError();
     }
@@ -274,6 +409,7 @@ int JournalFiles::OpenFolder(const std::string& path, bool create, Handle& folde
         CloseHandle(opened);
         return result;
     }
+    RemoveLeftAside(finalPath);
     folder = Adopt(opened, std::move(finalPath));
     return 0;
 }
@@ -298,12 +434,18 @@ int JournalFiles::List(Handle folder, std::vector<std::string>& names) {
 
 int JournalFiles::CreateNew(Handle folder, const std::string& name, Handle& file) {
     // Write access, not append-only, so that Truncate may shorten the file; Write still appends.
-    // Its access list comes from the folder: the user's own alone.
-    const HANDLE created = OpenIn(folder, name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, CREATE_NEW);
+    // Its access list is the private one, whatever the folder's.
+    SECURITY_ATTRIBUTES security{sizeof security, Private().file, FALSE};
+    const HANDLE created =
+        CreateFileW(PathIn(folder, name).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, &security,
+                    CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (created == INVALID_HANDLE_VALUE) {
         return LastError();
     }
     file = Adopt(created);
+    // A new file object of its own (a duplicated handle would share the file's); without it, syncs
+    // go through the writing handle.
+    Of(file).syncHandle = ReOpenFile(created, GENERIC_WRITE, kShareAll, 0);
     return 0;
 }
 
@@ -344,7 +486,11 @@ std::ptrdiff_t JournalFiles::Write(Handle file, const char* data, std::size_t si
     return written;
 }
 
-int JournalFiles::SyncData(Handle file) { return FlushFileBuffers(Of(file).handle) ? 0 : LastError(); }
+int JournalFiles::SyncData(Handle file) {
+    const Opened& opened = Of(file);
+    const HANDLE flushed = opened.syncHandle != INVALID_HANDLE_VALUE ? opened.syncHandle : opened.handle;
+    return FlushFileBuffers(flushed) ? 0 : LastError();
+}
 
 int JournalFiles::SyncFolder(Handle) {
     // Nothing to flush: FlushFileBuffers wants a handle that may write, which a folder's is not, and
@@ -408,15 +554,11 @@ int JournalFiles::Rename(Handle folder, const std::string& from, const std::stri
     if (RenamePosix(source, target) || MoveFileExW(source.c_str(), target.c_str(), kReplace)) {
         return 0;
     }
-    // The classic rename refuses to replace a file that any handle has open: its name is freed first.
+    // The classic rename refuses to replace a file that any handle has open.
     if (GetLastError() != ERROR_ACCESS_DENIED) {
         return LastError();
     }
-    const int freed = FreeName(target);
-    if (freed != 0) {
-        return freed;
-    }
-    return MoveFileExW(source.c_str(), target.c_str(), kReplace) ? 0 : LastError();
+    return ReplaceInUse(source, target);
 }
 
 int JournalFiles::Link(Handle folder, const std::string& from, const std::string& to) {
@@ -437,7 +579,7 @@ int JournalFiles::Unlink(Handle folder, const std::string& name) {
     FILE_DISPOSITION_INFO_EX posix{FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
     const bool deleted = SetFileInformationByHandle(file, kDispositionInfoEx, &posix, sizeof posix);
     CloseHandle(file);
-    return deleted ? 0 : FreeName(path);
+    return deleted ? 0 : RemoveInUse(path);
 }
 
 int JournalFiles::Close(Handle handle) {
@@ -448,7 +590,11 @@ int JournalFiles::Close(Handle handle) {
     range.OffsetHigh = kLockOffsetHigh;
     const bool unlocked = !opened->locked || UnlockFileEx(opened->handle, 0, 1, 0, &range);
     const int unlockResult = unlocked ? 0 : LastError();
+    if (opened->syncHandle != INVALID_HANDLE_VALUE) {
+        CloseHandle(opened->syncHandle);
+    }
     const int closeResult = CloseHandle(opened->handle) ? 0 : LastError();
+    RetryAside();
     return closeResult != 0 ? closeResult : unlockResult;
 }
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -20,13 +21,23 @@
 #include "tests/support/FakeBridgeDriver.h"
 #include "timelist/JournalFiles.h"
 
-// The real file system for the journal, except that writing fails while `failing` is set.
+// The real file system for the journal, except that writing fails while `failing` is set, and the
+// next `failingSyncs` syncs fail; it counts the syncs.
 class SwitchedJournalFiles : public JournalFiles {
 public:
     std::ptrdiff_t Write(Handle file, const char* data, std::size_t size) override {
         return failing ? -ENOSPC : JournalFiles::Write(file, data, size);
     }
+    int SyncData(Handle file) override {
+        ++syncs;
+        int left = failingSyncs;
+        while (left > 0 && !failingSyncs.compare_exchange_weak(left, left - 1)) {
+        }
+        return left > 0 ? -EIO : JournalFiles::SyncData(file);
+    }
     bool failing = false;
+    std::atomic<int> failingSyncs{0};
+    std::atomic<int> syncs{0};
 };
 
 // The real main dialog, shown offscreen, on a fake bridge driver; message boxes are answered here

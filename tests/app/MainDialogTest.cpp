@@ -444,6 +444,24 @@ TEST_F(MainDialogTest, JournalThatCannotBeWrittenIsToldOnceAndCatchesUpOnceItCan
               "004,Lap,00:00:04.000\r\n");
 }
 
+TEST_F(MainDialogTest, FailedSyncOfTheLastRowIsToldWithoutAnotherRow) {
+    Connect();
+    journalFiles.failingSyncs = 1;
+    driver.Deliver(EventFrame(3, 0, 0, 1, 0));
+    Tick();
+    // The operator disconnects: no tick, no row follows.
+    Connect();
+    ASSERT_TRUE(boxes.empty());
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); })) << "the failed sync is never told";
+    EXPECT_EQ(boxes[0].caption, "Sicherung");
+    // The whole list went to a new file, which the next sync brings to the disk.
+    EXPECT_TRUE(WaitUntil([&] { return journalFiles.syncs >= 2; })) << "the list is not written anew";
+    EXPECT_EQ(boxes.size(), 1u);
+    QFile journal(QString::fromStdString(dialog->JournalPath()));
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal.readAll(), "Index,Event,Zeit\r\n001,Lap,00:00:01.000\r\n");
+}
+
 TEST_F(MainDialogTest, EnterInTheListDoesNothing) {
     Control(res::IDC_TIME_LIST)->setFocus();
     QTest::keyClick(Control(res::IDC_TIME_LIST), Qt::Key_Return);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -20,8 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<UnsavedJournal::Row>;
 
-// The real file system, except that creating a file fails while `failing` is set, and the first
-// `failingSyncs` syncs fail. It counts the files created and the syncs that ended.
+// The real file system, except that creating a file fails while `failing` is set, the first
+// `failingSyncs` syncs fail, and folder syncs stall while `stallFolderSyncs` is set. It counts the
+// files created, the syncs that ended and the names looked up, and records the names removed.
 struct SwitchedFiles : JournalFiles {
     int CreateNew(Handle folder, const std::string& name, Handle& file) override {
         ++created;
@@ -34,11 +37,48 @@ struct SwitchedFiles : JournalFiles {
         syncEnded.notify_all();
         return result;
     }
+    int SyncFolder(Handle folder) override {
+        {
+            std::unique_lock lock(mutex);
+            ++folderSyncs;
+            syncEnded.notify_all();
+            syncEnded.wait(lock, [&] { return !stallFolderSyncs; });
+        }
+        return JournalFiles::SyncFolder(folder);
+    }
+    int IsNamed(Handle folder, const std::string& name, Handle file) override {
+        const int result = JournalFiles::IsNamed(folder, name, file);
+        const std::lock_guard lock(mutex);
+        ++named;
+        syncEnded.notify_all();
+        return result;
+    }
+    int Unlink(Handle folder, const std::string& name) override {
+        const int result = JournalFiles::Unlink(folder, name);
+        const std::lock_guard lock(mutex);
+        unlinked.push_back(name);
+        syncEnded.notify_all();
+        return result;
+    }
     // A mutex and a condition rather than std::atomic::wait, whose wake-up GCC 12 can lose where
     // the system has no futex (Windows).
     void WaitForSyncs(int count) {
         std::unique_lock lock(mutex);
         syncEnded.wait(lock, [&] { return synced >= count; });
+    }
+    // False when the condition still does not hold after far longer than any sync takes.
+    bool WaitFor(const std::function<bool()>& condition) {
+        std::unique_lock lock(mutex);
+        return syncEnded.wait_for(lock, std::chrono::seconds(20), condition);
+    }
+    bool Now(const std::function<bool()>& condition) {
+        const std::lock_guard lock(mutex);
+        return condition();
+    }
+    void StallFolderSyncs(bool stall) {
+        const std::lock_guard lock(mutex);
+        stallFolderSyncs = stall;
+        syncEnded.notify_all();
     }
     bool failing = false;
     std::atomic<int> failingSyncs{0};
@@ -46,6 +86,10 @@ struct SwitchedFiles : JournalFiles {
     std::mutex mutex;
     std::condition_variable syncEnded;
     int synced = 0;
+    bool stallFolderSyncs = false;
+    int folderSyncs = 0;
+    int named = 0;
+    std::vector<std::string> unlinked;
 };
 
 std::string Contents(const fs::path& path) {
@@ -150,13 +194,17 @@ TEST_F(JournalTest, WhatIsOfferedAfterACrash) {
 
 TEST_F(JournalTest, FolderThatCannotBeWrittenFailsUntilItCanAndThenHoldsEveryRow) {
     const Rows rows = ListRows(3);
-    Journal journal(folder, files);
-    for (const UnsavedJournal::Row& row : rows) {
-        files.failing = &row != &rows.back();
-        EXPECT_EQ(journal.Append(row.index, row.event, row.time), !files.failing);
+    {
+        Journal journal(folder, files);
+        for (const UnsavedJournal::Row& row : rows) {
+            files.failing = &row != &rows.back();
+            EXPECT_EQ(journal.Append(row.index, row.event, row.time), !files.failing);
+        }
+        EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
+        journal.Remove();
     }
-    EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
-    journal.Remove();
+    // Where a name cannot go while its file is open (Windows without POSIX semantics), the file
+    // waits aside until the journal closes it.
     EXPECT_EQ(Entries(), 0);
     EXPECT_TRUE(FindUnsavedJournals((root / "unreadable").string()).empty());
 }
@@ -174,6 +222,40 @@ TEST_F(JournalTest, SyncThatFailsIsToldOnceAndCaughtUpWithOneRewrite) {
     EXPECT_EQ(told, 1);
     EXPECT_EQ(files.created, 2) << "not one rewrite for the one failure";
     EXPECT_EQ(Contents(journal.Path()), SavedBytes(rows));
+    journal.Remove();
+}
+
+TEST_F(JournalTest, RestoredJournalGoesOnceItsRowsAreSyncedWhicheverSyncEndsLast) {
+    const Rows rows = ListRows(2);
+    {
+        Journal crashed(folder, files);
+        for (const UnsavedJournal::Row& row : rows) {
+            ASSERT_TRUE(crashed.Append(row.index, row.event, row.time));
+        }
+    }
+    std::vector<UnsavedJournal> offered = FindUnsavedJournals(folder, files);
+    ASSERT_EQ(offered.size(), 1u);
+    const std::string oldName = fs::path(offered[0].Path()).filename().string();
+    const auto oldGone = [&] {
+        return std::find(files.unlinked.begin(), files.unlinked.end(), oldName) != files.unlinked.end();
+    };
+
+    // "Ja": the first restored row makes this run's file, and the sync that makes its name stable
+    // stalls; a later sync holds both rows and ends first.
+    files.StallFolderSyncs(true);
+    int folderSyncs = 0;
+    files.Now([&] { return folderSyncs = files.folderSyncs, true; });
+    Journal journal(folder, files);
+    ASSERT_TRUE(journal.Append(rows[0].index, rows[0].event, rows[0].time));
+    ASSERT_TRUE(files.WaitFor([&] { return files.folderSyncs > folderSyncs; }));
+    int named = 0;
+    files.Now([&] { return named = files.named, true; });
+    ASSERT_TRUE(journal.Append(rows[1].index, rows[1].event, rows[1].time));
+    journal.DropOnceSynced(std::move(offered[0]));
+    ASSERT_TRUE(files.WaitFor([&] { return files.named > named; }));
+    EXPECT_FALSE(files.Now(oldGone)) << "the old journal went before this run's name was stable";
+    files.StallFolderSyncs(false);
+    EXPECT_TRUE(files.WaitFor(oldGone)) << "the old journal waits for a sync that never comes";
     journal.Remove();
 }
 
