@@ -1,7 +1,39 @@
 #include "framework/CListCtrl.h"
 
+#include <algorithm>
+
 #include "framework/win32/ListRows.h"
 #include "link/Utf16.h"
+
+namespace {
+
+// Every column as wide as the program asked, but the last, which takes what the others leave of
+// the list's width, so that no horizontal scroll bar appears while they fit. The list's width
+// changes when its vertical scroll bar comes or goes.
+void FitColumns(HWND list, const ListRows& rows) {
+    RECT client{};
+    GetClientRect(list, &client);
+    int left = client.right;
+    for (int column = 0; column < rows.Columns(); ++column) {
+        const int width = column + 1 < rows.Columns() ? rows.Width(column) : std::max(left, 0);
+        if (ListView_GetColumnWidth(list, column) != width) {
+            ListView_SetColumnWidth(list, column, width);
+        }
+        left -= width;
+    }
+}
+
+// Widths are given in pixels at 96 dpi, and grow with the screen's pixels per inch as the fonts do.
+int ScaledToScreen(HWND list, int width) {
+    HDC dc = GetDC(list);
+    const int pixelsPerInch = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc) {
+        ReleaseDC(list, dc);
+    }
+    return MulDiv(width, pixelsPerInch, 96);
+}
+
+}  // namespace
 
 void CListCtrl::Attach(HWND control) { m_control = control; }
 
@@ -14,12 +46,13 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
     LVCOLUMNW header{};
     header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     header.fmt = format;
-    header.cx = width;
+    header.cx = ScaledToScreen(m_control, width);
     header.pszText = text.data();
     header.iSubItem = column;
     const int inserted = ListView_InsertColumn(m_control, column, &header);
     if (inserted >= 0) {
-        rows->InsertColumn(inserted);
+        rows->InsertColumn(inserted, header.cx);
+        FitColumns(m_control, *rows);
     }
     return inserted;
 }
@@ -33,6 +66,7 @@ int CListCtrl::InsertItem(int row, const char* text) {
     const bool appended = row == rows->Count() - 1;
     ListView_SetItemCountEx(m_control, rows->Count(),
                             LVSICF_NOSCROLL | (appended ? LVSICF_NOINVALIDATEALL : 0));
+    FitColumns(m_control, *rows);
     return row;
 }
 
@@ -58,7 +92,9 @@ bool CListCtrl::DeleteAllItems() {
         return false;
     }
     rows->Clear();
-    return ListView_DeleteAllItems(m_control) != FALSE;
+    const bool deleted = ListView_DeleteAllItems(m_control) != FALSE;
+    FitColumns(m_control, *rows);
+    return deleted;
 }
 
 int CListCtrl::GetItemCount() const {

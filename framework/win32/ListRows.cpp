@@ -16,9 +16,10 @@ ListRows* ListRows::Of(HWND list) {
     return list ? static_cast<ListRows*>(GetPropW(list, kRowsProperty)) : nullptr;
 }
 
-void ListRows::InsertColumn(int column) {
+void ListRows::InsertColumn(int column, int width) {
     column = std::clamp(column, 0, m_columns);
     ++m_columns;
+    m_widths.insert(m_widths.begin() + column, width);
     for (std::vector<std::string>& cells : m_rows) {
         if (static_cast<size_t>(column) <= cells.size()) {
             cells.insert(cells.begin() + column, std::string());
@@ -60,4 +61,21 @@ void ListRows::FillDisplayInfo(NMLVDISPINFOW& info) const {
     }
     const std::wstring text = Utf8ToWide(Cell(info.item.iItem, info.item.iSubItem));
     lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+}
+
+void ListRows::FillInfoTip(NMLVGETINFOTIPW& info) const {
+    if (!info.pszText || info.cchTextMax <= 0) {
+        return;
+    }
+    // A cell's text keeps about 6 pixels from each side of its column.
+    constexpr int kCellMargins = 12;
+    std::wstring tip;
+    for (int column = 0; column < m_columns; ++column) {
+        const std::wstring text = Utf8ToWide(Cell(info.iItem, column));
+        if (ListView_GetStringWidth(info.hdr.hwndFrom, text.c_str()) + kCellMargins >
+            ListView_GetColumnWidth(info.hdr.hwndFrom, column)) {
+            tip += (tip.empty() ? L"" : L"  ") + text;
+        }
+    }
+    lstrcpynW(info.pszText, tip.c_str(), info.cchTextMax);
 }

@@ -14,7 +14,10 @@ public:
     static void Tie(HWND list, ListRows* rows);
     static ListRows* Of(HWND list);
 
-    void InsertColumn(int column);
+    // The column's width as the program asked for it, in the screen's pixels.
+    void InsertColumn(int column, int width);
+    int Columns() const { return m_columns; }
+    int Width(int column) const { return m_widths[static_cast<size_t>(column)]; }
     bool InsertRow(int row, const char* firstCell);
     bool SetCell(int row, int column, const char* text);
     std::string Cell(int row, int column) const;
@@ -23,8 +26,11 @@ public:
 
     // Answers the control's LVN_GETDISPINFOW: the cell's text, as much as its buffer takes.
     void FillDisplayInfo(NMLVDISPINFOW& info) const;
+    // Answers LVN_GETINFOTIPW: the row's cells that are wider than their columns, in full.
+    void FillInfoTip(NMLVGETINFOTIPW& info) const;
 
 private:
     int m_columns = 0;
+    std::vector<int> m_widths;
     std::vector<std::vector<std::string>> m_rows;
 };

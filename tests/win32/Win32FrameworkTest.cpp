@@ -2,10 +2,13 @@
 // dialog that the in-memory template builds, the list's text path, and the atomic save.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
@@ -59,10 +62,11 @@ TEST(Win32Dialog, BuiltAsTheTemplateSays) {
         RECT actual{};
         GetWindowRect(child, &actual);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
-        EXPECT_EQ(actual.left, place.left);
+        // A control may have grown sideways for its text, never away from its place.
+        EXPECT_LE(actual.left, place.left);
         EXPECT_EQ(actual.top, place.top);
         if (control.kind != res::ControlKind::StaticBitmap) {
-            EXPECT_EQ(actual.right - actual.left, place.right);
+            EXPECT_GE(actual.right, place.left + place.right);
             EXPECT_EQ(actual.bottom - actual.top, place.bottom);
         }
         if (control.kind == res::ControlKind::PushButton || control.kind == res::ControlKind::StaticText) {
@@ -93,31 +97,191 @@ TEST(Win32Dialog, BuiltAsTheTemplateSays) {
     window.StopWatchingDeviceArrivals();
 }
 
-// The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16.
+int PixelsPerInch(HWND window) {
+    HDC dc = GetDC(window);
+    const int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(window, dc);
+    return pixelsPerInch;
+}
+
+int TextWidth(HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return extent.cx;
+}
+
+RECT PlaceIn(HWND dialog, HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// Every text shows whole, in the control's own font, as Wine draws it: a static's text fills its
+// client area; a push button's label sits inside its 2-pixel frame with a 1-pixel margin, a default
+// button's 1 pixel further in; a group box's title starts 8 pixels in. Grown controls overlap
+// nothing but the group box around them.
+void ExpectTextsFit(HWND dialog) {
+    std::vector<std::pair<RECT, bool>> places;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if ((style & WS_VISIBLE) == 0) {
+            continue;
+        }
+        wchar_t text[128] = {};
+        GetWindowTextW(child, text, static_cast<int>(std::size(text)));
+        SCOPED_TRACE(WideToUtf8(text));
+        const std::wstring kind = ClassOf(child);
+        const bool frame = kind == L"Button" && (style & BS_TYPEMASK) == BS_GROUPBOX;
+        RECT client{};
+        GetClientRect(child, &client);
+        int margins = 0;
+        if (frame) {
+            margins = 16;
+        } else if (kind == L"Button") {
+            margins = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? 8 : 6;
+        } else if (kind != L"Static" || (style & SS_TYPEMASK) == SS_BITMAP ||
+                   (style & SS_TYPEMASK) == SS_ICON) {
+            text[0] = L'\0';
+        }
+        if (text[0] != L'\0') {
+            EXPECT_LE(TextWidth(child, text) + margins, client.right);
+        }
+        places.emplace_back(PlaceIn(dialog, child), frame);
+    }
+    for (size_t i = 0; i < places.size(); ++i) {
+        for (size_t j = i + 1; j < places.size(); ++j) {
+            RECT overlap{};
+            if (!places[i].second && !places[j].second) {
+                EXPECT_FALSE(IntersectRect(&overlap, &places[i].first, &places[j].first))
+                    << i << " and " << j;
+            }
+        }
+    }
+}
+
+// Every text fits its control, as the template gives it and as the program changes it, at the
+// screen's pixels per inch; the same test runs again at 144 (below).
+TEST(Win32Dialog, TextsFitTheirControls) {
+    if (const char* wanted = std::getenv("VKX_EXPECTED_DPI")) {
+        ASSERT_EQ(PixelsPerInch(nullptr), std::atoi(wanted));
+    }
+    MainWindow window;
+    ASSERT_TRUE(window.Create());
+    ExpectTextsFit(window.GetSafeHwnd());
+    CButton connect;
+    connect.Attach(window.GetDlgItem(res::IDC_CONNECT));
+    CStatic status;
+    status.Attach(window.GetDlgItem(res::IDC_STATUS_TEXT));
+    for (const auto& [caption, state] :
+         {std::pair{"Verbindung trennen", "aktiv"}, std::pair{"Verbindung herstellen", "inaktiv"}}) {
+        connect.SetWindowText(caption);
+        status.SetWindowText(state);
+        ExpectTextsFit(window.GetSafeHwnd());
+    }
+}
+
+// The same at 144 pixels per inch: Wine takes them from the registry when a program starts, so a
+// second run of this program checks them, and the prefix gets its own setting back.
+TEST(Win32Dialog, TextsFitTheirControlsAt144Dpi) {
+    if (std::getenv("VKX_EXPECTED_DPI")) {
+        GTEST_SKIP() << "the run at 144 dpi itself";
+    }
+    const wchar_t* key = L"Control Panel\\Desktop";
+    DWORD previous = 0;
+    DWORD size = sizeof previous;
+    const bool hadSetting = RegGetValueW(HKEY_CURRENT_USER, key, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                                         &previous, &size) == ERROR_SUCCESS;
+    const DWORD dpi = 144;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &dpi, sizeof dpi),
+              ERROR_SUCCESS);
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring command =
+        std::wstring(L"\"") + program + L"\" --gtest_filter=Win32Dialog.TextsFitTheirControls";
+    SetEnvironmentVariableW(L"VKX_EXPECTED_DPI", L"144");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &process) != FALSE;
+    DWORD status = 1;
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    SetEnvironmentVariableW(L"VKX_EXPECTED_DPI", nullptr);
+    if (hadSetting) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &previous, sizeof previous);
+    } else {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels");
+    }
+    ASSERT_TRUE(started);
+    EXPECT_EQ(status, 0u);
+}
+
+// The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16. Once it scrolls,
+// its columns still fit without a horizontal scroll bar: the last takes what the others leave, and
+// a cell too narrow for its time gives the time as the row's tip.
 TEST(Win32Dialog, ListShowsTheRowsAsText) {
     MainWindow window;
     ASSERT_TRUE(window.Create());
     CListCtrl list;
     list.Attach(window.GetDlgItem(res::IDC_TIME_LIST));
     ASSERT_EQ(list.InsertColumn(0, "Index", LVCFMT_LEFT, 60), 0);
-    ASSERT_EQ(list.InsertColumn(1, "Zeitpunkt", LVCFMT_LEFT, 96), 1);
-    for (int row = 0; row < 3; ++row) {
+    ASSERT_EQ(list.InsertColumn(1, "Event", LVCFMT_LEFT, 80), 1);
+    ASSERT_EQ(list.InsertColumn(2, "Zeitpunkt", LVCFMT_LEFT, 96), 2);
+    constexpr int kRows = 40;
+    for (int row = 0; row < kRows; ++row) {
         ASSERT_EQ(list.InsertItem(row, std::to_string(row + 1).c_str()), row);
-        ASSERT_TRUE(list.SetItemText(row, 1, "12:00 Größe"));
+        ASSERT_TRUE(list.SetItemText(row, 1, "Größe"));
+        ASSERT_TRUE(list.SetItemText(row, 2, row == 30 ? "255:255:255:65535" : "12:00:00:000"));
     }
     HWND view = window.GetDlgItem(res::IDC_TIME_LIST);
-    EXPECT_EQ(ListView_GetItemCount(view), 3);
+    EXPECT_EQ(ListView_GetItemCount(view), kRows);
     wchar_t text[64] = {};
     ListView_GetItemText(view, 2, 1, text, static_cast<int>(std::size(text)));
-    EXPECT_EQ(WideToUtf8(text), "12:00 Größe");
+    EXPECT_EQ(WideToUtf8(text), "Größe");
+    const LONG style = GetWindowLongW(view, GWL_STYLE);
+    EXPECT_TRUE(style & WS_VSCROLL);
+    EXPECT_FALSE(style & WS_HSCROLL);
+    RECT client{};
+    GetClientRect(view, &client);
+    const int pixelsPerInch = PixelsPerInch(view);
+    EXPECT_EQ(ListView_GetColumnWidth(view, 0), MulDiv(60, pixelsPerInch, 96));
+    EXPECT_EQ(ListView_GetColumnWidth(view, 1), MulDiv(80, pixelsPerInch, 96));
+    EXPECT_EQ(ListView_GetColumnWidth(view, 0) + ListView_GetColumnWidth(view, 1) +
+                  ListView_GetColumnWidth(view, 2),
+              client.right);
+    const bool fits =
+        ListView_GetStringWidth(view, L"255:255:255:65535") + 12 <= ListView_GetColumnWidth(view, 2);
+    wchar_t tip[128] = {};
+    NMLVGETINFOTIPW request{};
+    request.hdr = {view, static_cast<UINT_PTR>(res::IDC_TIME_LIST), static_cast<UINT>(LVN_GETINFOTIPW)};
+    request.pszText = tip;
+    request.cchTextMax = static_cast<int>(std::size(tip));
+    request.iItem = 30;
+    SendMessageW(window.GetSafeHwnd(), WM_NOTIFY, res::IDC_TIME_LIST, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(WideToUtf8(tip), fits ? "" : "255:255:255:65535");
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT;
     column.pszText = text;
     column.cchTextMax = static_cast<int>(std::size(text));
-    ASSERT_TRUE(ListView_GetColumn(view, 1, &column));
+    ASSERT_TRUE(ListView_GetColumn(view, 2, &column));
     EXPECT_EQ(WideToUtf8(text), "Zeitpunkt");
     ASSERT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(ListView_GetItemCount(view), 0);
+    GetClientRect(view, &client);
+    EXPECT_EQ(ListView_GetColumnWidth(view, 0) + ListView_GetColumnWidth(view, 1) +
+                  ListView_GetColumnWidth(view, 2),
+              client.right);
 }
 
 // A box that the program closes itself (the bridge is back) returns, as if Escape had been pressed.
