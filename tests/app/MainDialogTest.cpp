@@ -576,7 +576,10 @@ TEST_F(MainDialogTest, NewRowIsScrolledIntoViewAfterTheOperatorScrolledAway) {
 
 TEST_F(MainDialogTest, ScreenshotOfTheWindow) {
     Connect();
-    for (auto frame : {EventFrame(1, 0, 0, 0, 0), EventFrame(3, 0, 1, 23, 456), EventFrame(2, 0, 2, 5, 7)}) {
+    // The events of the Windows edition's end-to-end run, whose screenshot sits beside this one.
+    for (auto frame : {EventFrame(1, 0, 0, 0, 0), EventFrame(3, 0, 0, 16, 500), EventFrame(3, 0, 1, 2, 345),
+                       EventFrame(2, 0, 1, 30, 7), EventFrame(4, 12, 34, 56, 999),
+                       EventFrame(200, 255, 255, 255, 65535), EventFrame(2, 0, 0, 4, 0)}) {
         driver.Deliver(frame);
         Tick();
     }
