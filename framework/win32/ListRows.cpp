@@ -16,14 +16,29 @@ ListRows* ListRows::Of(HWND list) {
     return list ? static_cast<ListRows*>(GetPropW(list, kRowsProperty)) : nullptr;
 }
 
-void ListRows::InsertColumn(int column, int width) {
+void ListRows::InsertColumn(int column, int width, int headingNeeds) {
     column = std::clamp(column, 0, m_columns);
     ++m_columns;
-    m_widths.insert(m_widths.begin() + column, width);
+    m_layout.insert(m_layout.begin() + column, ColumnLayout{width, headingNeeds, headingNeeds});
     for (std::vector<std::string>& cells : m_rows) {
         if (static_cast<size_t>(column) <= cells.size()) {
             cells.insert(cells.begin() + column, std::string());
         }
+    }
+}
+
+bool ListRows::Need(int column, int width) {
+    if (column < 0 || column >= m_columns || width <= m_layout[static_cast<size_t>(column)].needs) {
+        return false;
+    }
+    m_layout[static_cast<size_t>(column)].needs = width;
+    return true;
+}
+
+void ListRows::Clear() {
+    m_rows.clear();
+    for (ColumnLayout& layout : m_layout) {
+        layout.needs = layout.headingNeeds;
     }
 }
 
@@ -67,8 +82,6 @@ void ListRows::FillInfoTip(NMLVGETINFOTIPW& info) const {
     if (!info.pszText || info.cchTextMax <= 0) {
         return;
     }
-    // A cell's text keeps about 6 pixels from each side of its column.
-    constexpr int kCellMargins = 12;
     std::wstring tip;
     for (int column = 0; column < m_columns; ++column) {
         const std::wstring text = Utf8ToWide(Cell(info.iItem, column));

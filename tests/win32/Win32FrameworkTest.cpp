@@ -186,8 +186,9 @@ TEST(Win32Dialog, TextsFitTheirControls) {
     }
 }
 
-// The same at 144 pixels per inch: Wine takes them from the registry when a program starts, so a
-// second run of this program checks them, and the prefix gets its own setting back.
+// The texts and the list's columns at 144 pixels per inch: Wine takes them from the registry when a
+// program starts, so a second run of this program checks them, and the prefix gets its own setting
+// back.
 TEST(Win32Dialog, TextsFitTheirControlsAt144Dpi) {
     if (std::getenv("VKX_EXPECTED_DPI")) {
         GTEST_SKIP() << "the run at 144 dpi itself";
@@ -203,7 +204,8 @@ TEST(Win32Dialog, TextsFitTheirControlsAt144Dpi) {
     wchar_t program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     std::wstring command =
-        std::wstring(L"\"") + program + L"\" --gtest_filter=Win32Dialog.TextsFitTheirControls";
+        std::wstring(L"\"") + program +
+        L"\" --gtest_filter=Win32Dialog.TextsFitTheirControls:Win32Dialog.ListShowsTheRowsAsText";
     SetEnvironmentVariableW(L"VKX_EXPECTED_DPI", L"144");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -229,7 +231,8 @@ TEST(Win32Dialog, TextsFitTheirControlsAt144Dpi) {
 
 // The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16. Once it scrolls,
 // its columns still fit without a horizontal scroll bar: the last takes what the others leave, and
-// a cell too narrow for its time gives the time as the row's tip.
+// the columns before it give up what their texts do not need, so the longest time shows whole. A
+// text too long even for that is the row's tip.
 TEST(Win32Dialog, ListShowsTheRowsAsText) {
     MainWindow window;
     ASSERT_TRUE(window.Create());
@@ -238,50 +241,69 @@ TEST(Win32Dialog, ListShowsTheRowsAsText) {
     ASSERT_EQ(list.InsertColumn(0, "Index", LVCFMT_LEFT, 60), 0);
     ASSERT_EQ(list.InsertColumn(1, "Event", LVCFMT_LEFT, 80), 1);
     ASSERT_EQ(list.InsertColumn(2, "Zeitpunkt", LVCFMT_LEFT, 96), 2);
+    HWND view = window.GetDlgItem(res::IDC_TIME_LIST);
+    const int pixelsPerInch = PixelsPerInch(view);
+    const auto widths = [view] {
+        return std::vector<int>{ListView_GetColumnWidth(view, 0), ListView_GetColumnWidth(view, 1),
+                                ListView_GetColumnWidth(view, 2)};
+    };
+    const auto expectFilled = [view, &widths] {
+        RECT client{};
+        GetClientRect(view, &client);
+        const std::vector<int> now = widths();
+        EXPECT_EQ(now[0] + now[1] + now[2], client.right);
+        EXPECT_FALSE(GetWindowLongW(view, GWL_STYLE) & WS_HSCROLL);
+    };
+    const std::vector<int> asked{MulDiv(60, pixelsPerInch, 96), MulDiv(80, pixelsPerInch, 96)};
+    EXPECT_EQ(widths().front(), asked[0]);
+    EXPECT_EQ(widths()[1], asked[1]);
+    expectFilled();
+
     constexpr int kRows = 40;
+    constexpr int kLongestRow = 30;
+    constexpr int kTooLongRow = 20;
+    const char* const tooLong = "Ein Zeitpunkt, länger als die ganze Liste breit ist";
     for (int row = 0; row < kRows; ++row) {
         ASSERT_EQ(list.InsertItem(row, std::to_string(row + 1).c_str()), row);
         ASSERT_TRUE(list.SetItemText(row, 1, "Größe"));
-        ASSERT_TRUE(list.SetItemText(row, 2, row == 30 ? "255:255:255:65535" : "12:00:00:000"));
+        ASSERT_TRUE(list.SetItemText(row, 2,
+                                     row == kLongestRow   ? "255:255:255:65535"
+                                     : row == kTooLongRow ? tooLong
+                                                          : "12:00:00:000"));
     }
-    HWND view = window.GetDlgItem(res::IDC_TIME_LIST);
     EXPECT_EQ(ListView_GetItemCount(view), kRows);
     wchar_t text[64] = {};
     ListView_GetItemText(view, 2, 1, text, static_cast<int>(std::size(text)));
     EXPECT_EQ(WideToUtf8(text), "Größe");
-    const LONG style = GetWindowLongW(view, GWL_STYLE);
-    EXPECT_TRUE(style & WS_VSCROLL);
-    EXPECT_FALSE(style & WS_HSCROLL);
-    RECT client{};
-    GetClientRect(view, &client);
-    const int pixelsPerInch = PixelsPerInch(view);
-    EXPECT_EQ(ListView_GetColumnWidth(view, 0), MulDiv(60, pixelsPerInch, 96));
-    EXPECT_EQ(ListView_GetColumnWidth(view, 1), MulDiv(80, pixelsPerInch, 96));
-    EXPECT_EQ(ListView_GetColumnWidth(view, 0) + ListView_GetColumnWidth(view, 1) +
-                  ListView_GetColumnWidth(view, 2),
-              client.right);
-    const bool fits =
-        ListView_GetStringWidth(view, L"255:255:255:65535") + 12 <= ListView_GetColumnWidth(view, 2);
-    wchar_t tip[128] = {};
-    NMLVGETINFOTIPW request{};
-    request.hdr = {view, static_cast<UINT_PTR>(res::IDC_TIME_LIST), static_cast<UINT>(LVN_GETINFOTIPW)};
-    request.pszText = tip;
-    request.cchTextMax = static_cast<int>(std::size(tip));
-    request.iItem = 30;
-    SendMessageW(window.GetSafeHwnd(), WM_NOTIFY, res::IDC_TIME_LIST, reinterpret_cast<LPARAM>(&request));
-    EXPECT_EQ(WideToUtf8(tip), fits ? "" : "255:255:255:65535");
+    EXPECT_TRUE(GetWindowLongW(view, GWL_STYLE) & WS_VSCROLL);
+    expectFilled();
+    EXPECT_LE(ListView_GetStringWidth(view, L"255:255:255:65535") + 12, widths()[2]);
+    EXPECT_LE(widths()[1], asked[1]);
+
+    const auto tipOf = [&window, view](int row) {
+        wchar_t tip[128] = {};
+        NMLVGETINFOTIPW request{};
+        request.hdr = {view, static_cast<UINT_PTR>(res::IDC_TIME_LIST), static_cast<UINT>(LVN_GETINFOTIPW)};
+        request.pszText = tip;
+        request.cchTextMax = static_cast<int>(std::size(tip));
+        request.iItem = row;
+        SendMessageW(window.GetSafeHwnd(), WM_NOTIFY, res::IDC_TIME_LIST, reinterpret_cast<LPARAM>(&request));
+        return WideToUtf8(tip);
+    };
+    EXPECT_EQ(tipOf(kLongestRow), "");
+    EXPECT_EQ(tipOf(kTooLongRow), tooLong);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT;
     column.pszText = text;
     column.cchTextMax = static_cast<int>(std::size(text));
     ASSERT_TRUE(ListView_GetColumn(view, 2, &column));
     EXPECT_EQ(WideToUtf8(text), "Zeitpunkt");
+    // An emptied list gives the columns their asked widths back.
     ASSERT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(ListView_GetItemCount(view), 0);
-    GetClientRect(view, &client);
-    EXPECT_EQ(ListView_GetColumnWidth(view, 0) + ListView_GetColumnWidth(view, 1) +
-                  ListView_GetColumnWidth(view, 2),
-              client.right);
+    EXPECT_EQ(widths().front(), asked[0]);
+    EXPECT_EQ(widths()[1], asked[1]);
+    expectFilled();
 }
 
 // A box that the program closes itself (the bridge is back) returns, as if Escape had been pressed.
