@@ -9,8 +9,9 @@
 # Escape closes it, and the uninstaller removes it again.
 #
 # Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe
-#   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png (xwd of x11-apps
-#   and ImageMagick's convert, which the tests themselves do not need).
+#   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png, and the window
+#   as it starts, idle, as FILE-idle.png (xwd of x11-apps and ImageMagick's convert, which the tests
+#   themselves do not need).
 set -euo pipefail
 
 simulator=$(realpath "$1")
@@ -161,14 +162,22 @@ wait_for_end() {
 "${german[@]}" "$simulator" --wine --scenario "$work/scenario" -- "$program" >"$work/out" 2>"$work/sim.err" &
 sim_pid=$!
 window=$(window_named '^DIZ Uravaved VKX260$') || fail "the program's window did not appear"
+# The picture of the focused window: a second for Wine to draw it, on no path of the test's own.
+screenshot() {
+    xdotool windowfocus --sync "$window"
+    sleep 1
+    { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$1"; } || fail "no screenshot of the window"
+}
+if [ -n "${VKX_SCREENSHOT:-}" ]; then
+    screenshot "${VKX_SCREENSHOT%.png}-idle.png"
+fi
 # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
 xdotool windowfocus --sync "$window" key Tab space
 window_named '^Verbindungsfehler$' >/dev/null || fail "the unplug went unnoticed"
 wait_for "the rows in the list" rows_listed
 no_window_named '^Verbindungsfehler$' || fail "the lost-connection box stayed open after the replug"
 if [ -n "${VKX_SCREENSHOT:-}" ]; then
-    { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$VKX_SCREENSHOT"; } ||
-        fail "no screenshot of the window"
+    screenshot "$VKX_SCREENSHOT"
 fi
 
 # Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab twice
