@@ -13,6 +13,7 @@
 #include "framework/qt/DialogWindow.h"
 #include "framework/qt/MenuBuilder.h"
 #include "framework/qt/QtHandles.h"
+#include "framework/qt/TextFit.h"
 #include "res/Templates.h"
 
 namespace {
@@ -136,6 +137,9 @@ bool CDialog::Window::Build(CDialog& dialog) {
             QObject::connect(button, &QPushButton::clicked, &window,
                              [&dialog, id = control.id] { dialog.SendCommand(id); });
         }
+    }
+    for (QWidget* control : clientArea->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        FitTextToControl(control);
     }
     for (size_t i = 1; i < window.tabOrder.size(); ++i) {
         QWidget::setTabOrder(window.tabOrder[i - 1], window.tabOrder[i]);

@@ -21,7 +21,9 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
     }
     const Qt::Alignment alignment = format == LVCFMT_LEFT ? Qt::AlignLeft : Qt::AlignRight;
     ViewOf(m_control)->Model().InsertColumn(column, QString::fromUtf8(heading), alignment);
-    ViewOf(m_control)->horizontalHeader()->resizeSection(column, width);
+    // Widths are given in pixels at 96 dpi, and grow with the screen's dots per inch as the fonts do.
+    ViewOf(m_control)->horizontalHeader()->resizeSection(column,
+                                                         width * ViewOf(m_control)->logicalDpiX() / 96);
     return column;
 }
 

@@ -4,6 +4,7 @@
 
 #include "framework/CBitmap.h"
 #include "framework/qt/QtHandles.h"
+#include "framework/qt/TextFit.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ void CStatic::Attach(HWND control) {
 void CStatic::SetWindowText(const char* text) {
     if (m_control) {
         LabelOf(m_control)->setText(QString::fromUtf8(text));
+        FitTextToControl(LabelOf(m_control));
     }
 }
 

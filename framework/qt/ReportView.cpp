@@ -1,7 +1,10 @@
 #include "framework/qt/ReportView.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QToolTip>
 #include <algorithm>
 
 ReportView::ReportView(QWidget* parent) : QTableView(parent) {
@@ -19,7 +22,8 @@ ReportView::ReportView(QWidget* parent) : QTableView(parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStretchLastSection(false);
+    // The last column takes what the others leave, so no horizontal scroll bar appears while they fit.
+    horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -45,6 +49,24 @@ void ReportView::EnsureRowVisible(int row) {
     } else if (top + rowHeight > bar->value() + viewportHeight) {
         bar->setValue(std::min(maximum, top + rowHeight - viewportHeight));
     }
+}
+
+bool ReportView::viewportEvent(QEvent* event) {
+    // A cell too narrow for its text gives the text as its tip.
+    if (event->type() != QEvent::ToolTip) {
+        return QTableView::viewportEvent(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data().toString();
+    const QRect cell = visualRect(index);
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    if (index.isValid() && fontMetrics().horizontalAdvance(text) + margins > cell.width()) {
+        QToolTip::showText(help->globalPos(), text, viewport(), cell);
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
 }
 
 QModelIndex ReportView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {

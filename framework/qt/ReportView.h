@@ -18,6 +18,7 @@ public:
     void EnsureRowVisible(int row);
 
 protected:
+    bool viewportEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:

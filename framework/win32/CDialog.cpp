@@ -9,6 +9,7 @@
 #include "framework/win32/MenuBar.h"
 #include "framework/win32/ModalOwner.h"
 #include "framework/win32/SmallIcon.h"
+#include "framework/win32/TextFit.h"
 #include "framework/win32/WindowsApi.h"
 #include "res/Templates.h"
 
@@ -89,12 +90,16 @@ INT_PTR CDialog::Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            const ListRows* rows =
-                header->code == LVN_GETDISPINFOW ? ListRows::Of(header->hwndFrom) : nullptr;
-            if (rows) {
+            const ListRows* rows = ListRows::Of(header->hwndFrom);
+            if (rows && header->code == LVN_GETDISPINFOW) {
                 rows->FillDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+                return TRUE;
             }
-            return rows != nullptr;
+            if (rows && header->code == LVN_GETINFOTIPW) {
+                rows->FillInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lParam));
+                return TRUE;
+            }
+            return FALSE;
         }
         case kShownMessage:
             owner.OnShown();
@@ -155,7 +160,9 @@ void CDialog::Window::SetUpControls() {
     for (const res::ControlTemplate& control : dialogTemplate->controls) {
         if (control.kind == res::ControlKind::ListView) {
             HWND list = ::GetDlgItem(hwnd, control.id);
-            ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+            // A cell too narrow for its text gives the text as the row's tip.
+            ListView_SetExtendedListViewStyle(list,
+                                              LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
             lists.push_back(std::make_unique<ListRows>());
             ListRows::Tie(list, lists.back().get());
         }
@@ -166,6 +173,7 @@ void CDialog::Window::SetUpControls() {
         if (control.kind == res::ControlKind::StaticIcon && child) {
             SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconResource(control.resource)), 0);
         }
+        FitTextToControl(child);
         child = child ? GetWindow(child, GW_HWNDNEXT) : nullptr;
     }
 }

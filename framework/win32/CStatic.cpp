@@ -1,5 +1,6 @@
 #include "framework/CStatic.h"
 
+#include "framework/win32/TextFit.h"
 #include "framework/win32/WindowsApi.h"
 #include "link/Utf16.h"
 
@@ -8,6 +9,7 @@ void CStatic::Attach(HWND control) { m_control = control; }
 void CStatic::SetWindowText(const char* text) {
     if (m_control) {
         SetWindowTextW(m_control, Utf8ToWide(text ? text : "").c_str());
+        FitTextToControl(m_control);
     }
 }
 

@@ -16,13 +16,29 @@ ListRows* ListRows::Of(HWND list) {
     return list ? static_cast<ListRows*>(GetPropW(list, kRowsProperty)) : nullptr;
 }
 
-void ListRows::InsertColumn(int column) {
+void ListRows::InsertColumn(int column, int width, int headingNeeds) {
     column = std::clamp(column, 0, m_columns);
     ++m_columns;
+    m_layout.insert(m_layout.begin() + column, ColumnLayout{width, headingNeeds, headingNeeds});
     for (std::vector<std::string>& cells : m_rows) {
         if (static_cast<size_t>(column) <= cells.size()) {
             cells.insert(cells.begin() + column, std::string());
         }
+    }
+}
+
+bool ListRows::Need(int column, int width) {
+    if (column < 0 || column >= m_columns || width <= m_layout[static_cast<size_t>(column)].needs) {
+        return false;
+    }
+    m_layout[static_cast<size_t>(column)].needs = width;
+    return true;
+}
+
+void ListRows::Clear() {
+    m_rows.clear();
+    for (ColumnLayout& layout : m_layout) {
+        layout.needs = layout.headingNeeds;
     }
 }
 
@@ -60,4 +76,19 @@ void ListRows::FillDisplayInfo(NMLVDISPINFOW& info) const {
     }
     const std::wstring text = Utf8ToWide(Cell(info.item.iItem, info.item.iSubItem));
     lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+}
+
+void ListRows::FillInfoTip(NMLVGETINFOTIPW& info) const {
+    if (!info.pszText || info.cchTextMax <= 0) {
+        return;
+    }
+    std::wstring tip;
+    for (int column = 0; column < m_columns; ++column) {
+        const std::wstring text = Utf8ToWide(Cell(info.iItem, column));
+        if (ListView_GetStringWidth(info.hdr.hwndFrom, text.c_str()) + kCellMargins >
+            ListView_GetColumnWidth(info.hdr.hwndFrom, column)) {
+            tip += (tip.empty() ? L"" : L"  ") + text;
+        }
+    }
+    lstrcpynW(info.pszText, tip.c_str(), info.cchTextMax);
 }

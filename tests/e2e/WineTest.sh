@@ -13,8 +13,9 @@
 # Start-menu entries.
 #
 # Usage: WineTest.sh SIMULATOR PROGRAM.exe INSTALLER.exe STAND-IN-SiUSBXp.dll
-#   With VKX_SCREENSHOT=FILE.png the window with its rows is also kept as FILE.png (xwd of x11-apps
-#   and ImageMagick's convert, which the tests themselves do not need).
+#   With VKX_SCREENSHOT=FILE.png the window of the first run with its rows is also kept as FILE.png,
+#   and the window as it starts, idle, as FILE-idle.png (xwd of x11-apps and ImageMagick's convert,
+#   which the tests themselves do not need).
 set -euo pipefail
 
 simulator=$(realpath "$1")
@@ -163,21 +164,32 @@ wait_for_end() {
     sim_pid=
 }
 
+# The picture of the focused window: a second for Wine to draw it, on no path of the test's own.
+screenshot() {
+    xdotool windowfocus --sync "$window"
+    sleep 1
+    { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$1"; } || fail "no screenshot of the window"
+}
+
 # One run of the scenario: SIMULATOR-OPTION PROGRAM.exe TRACE-PATTERN, the last the program's first
-# line of output, which says whether and whence it loaded the library.
+# line of output, which says whether and whence it loaded the library. The first run takes the
+# pictures.
 operate() {
-    local how=$1 exe=$2 pattern=$3
+    local how=$1 exe=$2 pattern=$3 pictures=${VKX_SCREENSHOT:-}
+    [ "$how" = --wine ] || pictures=
     "${german[@]}" "$simulator" "$how" --scenario "$work/scenario" -- "$exe" >"$work/out" 2>"$work/sim.err" &
     sim_pid=$!
     window=$(window_named '^DIZ Uravaved VKX260$') || fail "the program's window did not appear"
+    if [ -n "$pictures" ]; then
+        screenshot "${pictures%.png}-idle.png"
+    fi
     # The focus starts on "Beenden"; the next tab stop is "Verbindung herstellen".
     xdotool windowfocus --sync "$window" key Tab space
     window_named '^Verbindungsfehler$' >/dev/null || fail "the unplug went unnoticed"
     wait_for "the rows in the list" rows_listed
     no_window_named '^Verbindungsfehler$' || fail "the lost-connection box stayed open after the replug"
-    if [ -n "${VKX_SCREENSHOT:-}" ]; then
-        { xwd -id "$window" -out "$work/window.xwd" && convert "$work/window.xwd" "$VKX_SCREENSHOT"; } ||
-            fail "no screenshot of the window"
+    if [ -n "$pictures" ]; then
+        screenshot "$pictures"
     fi
 
     # Tab three times from "Verbindung herstellen" reaches "Liste löschen" past the list, Shift+Tab

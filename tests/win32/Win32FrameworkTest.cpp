@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "framework/CFileDialog.h"
 #include "framework/CFileException.h"
@@ -68,10 +71,11 @@ TEST(Win32Dialog, BuiltAsTheTemplateSays) {
         RECT actual{};
         GetWindowRect(child, &actual);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
-        EXPECT_EQ(actual.left, place.left);
+        // A control may have grown sideways for its text, never away from its place.
+        EXPECT_LE(actual.left, place.left);
         EXPECT_EQ(actual.top, place.top);
         if (control.kind != res::ControlKind::StaticBitmap) {
-            EXPECT_EQ(actual.right - actual.left, place.right);
+            EXPECT_GE(actual.right, place.left + place.right);
             EXPECT_EQ(actual.bottom - actual.top, place.bottom);
         }
         if (control.kind == res::ControlKind::PushButton || control.kind == res::ControlKind::StaticText) {
@@ -102,31 +106,154 @@ TEST(Win32Dialog, BuiltAsTheTemplateSays) {
     window.StopWatchingDeviceArrivals();
 }
 
-// The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16.
+int PixelsPerInch(HWND window) {
+    HDC dc = GetDC(window);
+    const int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(window, dc);
+    return pixelsPerInch;
+}
+
+int TextWidth(HWND control, const wchar_t* text) {
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return extent.cx;
+}
+
+// Every visible text shows whole in the control's own font, as Wine draws it: a static's text fills
+// its client area; a push button's label sits inside its 2-pixel frame with a 1-pixel margin, a
+// default button's 1 pixel further in; a group box's title starts 8 pixels in. No control overlaps
+// another but the group box around it.
+void ExpectTextsFit(HWND dialog) {
+    std::vector<RECT> places;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        const bool button = ClassOf(child) == L"Button";
+        const bool frame = button && (style & BS_TYPEMASK) == BS_GROUPBOX;
+        const bool text = button || (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) <= SS_CENTER);
+        if ((style & WS_VISIBLE) == 0) {
+            continue;
+        }
+        wchar_t caption[128] = {};
+        GetWindowTextW(child, caption, static_cast<int>(std::size(caption)));
+        RECT client{};
+        GetClientRect(child, &client);
+        const int margins = frame ? 16 : !button ? 0 : (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? 8 : 6;
+        if (text) {
+            EXPECT_LE(TextWidth(child, caption) + margins, client.right) << WideToUtf8(caption);
+        }
+        RECT place{};
+        GetWindowRect(child, &place);
+        for (const RECT& other : places) {
+            RECT overlap{};
+            EXPECT_TRUE(frame || !IntersectRect(&overlap, &place, &other)) << WideToUtf8(caption);
+        }
+        if (!frame) {
+            places.push_back(place);
+        }
+    }
+}
+
+// Every text fits its control, as the template gives it and as the program changes it, at the
+// screen's pixels per inch; ctest runs it again at 144 (VKX_EXPECTED_DPI).
+TEST(Win32Dialog, TextsFitTheirControls) {
+    if (const char* wanted = std::getenv("VKX_EXPECTED_DPI")) {
+        ASSERT_EQ(PixelsPerInch(nullptr), std::atoi(wanted));
+    }
+    MainWindow window;
+    ASSERT_TRUE(window.Create());
+    ExpectTextsFit(window.GetSafeHwnd());
+    CButton connect;
+    connect.Attach(window.GetDlgItem(res::IDC_CONNECT));
+    CStatic status;
+    status.Attach(window.GetDlgItem(res::IDC_STATUS_TEXT));
+    for (const auto& [caption, state] :
+         {std::pair{"Verbindung trennen", "aktiv"}, std::pair{"Verbindung herstellen", "inaktiv"}}) {
+        connect.SetWindowText(caption);
+        status.SetWindowText(state);
+        ExpectTextsFit(window.GetSafeHwnd());
+    }
+}
+
+// The list view shows what the program holds, through LVN_GETDISPINFOW, in UTF-16. Once it scrolls,
+// its columns still fit without a horizontal scroll bar: the last takes what the others leave, and
+// the columns before it give up what their texts do not need, so the longest time shows whole. A
+// text too long even for that is the row's tip.
 TEST(Win32Dialog, ListShowsTheRowsAsText) {
     MainWindow window;
     ASSERT_TRUE(window.Create());
     CListCtrl list;
     list.Attach(window.GetDlgItem(res::IDC_TIME_LIST));
     ASSERT_EQ(list.InsertColumn(0, "Index", LVCFMT_LEFT, 60), 0);
-    ASSERT_EQ(list.InsertColumn(1, "Zeitpunkt", LVCFMT_LEFT, 96), 1);
-    for (int row = 0; row < 3; ++row) {
-        ASSERT_EQ(list.InsertItem(row, std::to_string(row + 1).c_str()), row);
-        ASSERT_TRUE(list.SetItemText(row, 1, "12:00 Größe"));
-    }
+    ASSERT_EQ(list.InsertColumn(1, "Event", LVCFMT_LEFT, 80), 1);
+    ASSERT_EQ(list.InsertColumn(2, "Zeitpunkt", LVCFMT_LEFT, 96), 2);
     HWND view = window.GetDlgItem(res::IDC_TIME_LIST);
-    EXPECT_EQ(ListView_GetItemCount(view), 3);
+    const int pixelsPerInch = PixelsPerInch(view);
+    const auto widths = [view] {
+        return std::vector<int>{ListView_GetColumnWidth(view, 0), ListView_GetColumnWidth(view, 1),
+                                ListView_GetColumnWidth(view, 2)};
+    };
+    const auto expectFilled = [view, &widths] {
+        RECT client{};
+        GetClientRect(view, &client);
+        const std::vector<int> now = widths();
+        EXPECT_EQ(now[0] + now[1] + now[2], client.right);
+        EXPECT_FALSE(GetWindowLongW(view, GWL_STYLE) & WS_HSCROLL);
+    };
+    const std::vector<int> asked{MulDiv(60, pixelsPerInch, 96), MulDiv(80, pixelsPerInch, 96)};
+    EXPECT_EQ(widths().front(), asked[0]);
+    EXPECT_EQ(widths()[1], asked[1]);
+    expectFilled();
+
+    constexpr int kRows = 40;
+    constexpr int kLongestRow = 30;
+    constexpr int kTooLongRow = 20;
+    const char* const tooLong = "Ein Zeitpunkt, länger als die ganze Liste breit ist";
+    for (int row = 0; row < kRows; ++row) {
+        ASSERT_EQ(list.InsertItem(row, std::to_string(row + 1).c_str()), row);
+        ASSERT_TRUE(list.SetItemText(row, 1, "Größe"));
+        ASSERT_TRUE(list.SetItemText(row, 2,
+                                     row == kLongestRow   ? "255:255:255:65535"
+                                     : row == kTooLongRow ? tooLong
+                                                          : "12:00:00:000"));
+    }
+    EXPECT_EQ(ListView_GetItemCount(view), kRows);
     wchar_t text[64] = {};
     ListView_GetItemText(view, 2, 1, text, static_cast<int>(std::size(text)));
-    EXPECT_EQ(WideToUtf8(text), "12:00 Größe");
+    EXPECT_EQ(WideToUtf8(text), "Größe");
+    EXPECT_TRUE(GetWindowLongW(view, GWL_STYLE) & WS_VSCROLL);
+    expectFilled();
+    EXPECT_LE(ListView_GetStringWidth(view, L"255:255:255:65535") + 12, widths()[2]);
+    EXPECT_LE(widths()[1], asked[1]);
+
+    const auto tipOf = [&window, view](int row) {
+        wchar_t tip[128] = {};
+        NMLVGETINFOTIPW request{};
+        request.hdr = {view, static_cast<UINT_PTR>(res::IDC_TIME_LIST), static_cast<UINT>(LVN_GETINFOTIPW)};
+        request.pszText = tip;
+        request.cchTextMax = static_cast<int>(std::size(tip));
+        request.iItem = row;
+        SendMessageW(window.GetSafeHwnd(), WM_NOTIFY, res::IDC_TIME_LIST, reinterpret_cast<LPARAM>(&request));
+        return WideToUtf8(tip);
+    };
+    EXPECT_EQ(tipOf(kLongestRow), "");
+    EXPECT_EQ(tipOf(kTooLongRow), tooLong);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT;
     column.pszText = text;
     column.cchTextMax = static_cast<int>(std::size(text));
-    ASSERT_TRUE(ListView_GetColumn(view, 1, &column));
+    ASSERT_TRUE(ListView_GetColumn(view, 2, &column));
     EXPECT_EQ(WideToUtf8(text), "Zeitpunkt");
+    // An emptied list gives the columns their asked widths back.
     ASSERT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(ListView_GetItemCount(view), 0);
+    EXPECT_EQ(widths().front(), asked[0]);
+    EXPECT_EQ(widths()[1], asked[1]);
+    expectFilled();
 }
 
 // A box that the program closes itself (the bridge is back) returns, as if Escape had been pressed.
