@@ -44,7 +44,7 @@ cpu_ticks() {
 
 # A virtual X display of the benchmark's own, which takes local clients without a cookie.
 start_x() {
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     wait_for "the X server" grep -qs '^[0-9][0-9]*$' "$work/display"
     export DISPLAY=":$(cat "$work/display")"

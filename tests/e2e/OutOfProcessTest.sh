@@ -78,8 +78,9 @@ trace_arrived() {
     return 1
 }
 
-# The X server picks a free display itself and names it on descriptor 3.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# The X server picks a free display itself and names it on descriptor 3. Without -noreset it resets
+# when its last client goes, and a program started in that moment finds no display.
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for "the X server" grep -q '^[0-9][0-9]*$' "$work/display"
 DISPLAY=":$(cat "$work/display")"

@@ -83,8 +83,9 @@ window_named() {
 
 no_window_named() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
-# The X server picks a free display itself and names it on descriptor 3.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# The X server picks a free display itself and names it on descriptor 3. Without -noreset it resets
+# when its last client goes, and a program started in that moment finds no display.
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for "the X server" grep -qs '^[0-9][0-9]*$' "$work/display"
 DISPLAY=":$(cat "$work/display")"
