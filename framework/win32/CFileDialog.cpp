@@ -81,8 +81,10 @@ std::optional<std::string> ShowRealFileDialog(const FileDialogRequest& request, 
     // The dialog adds the default extension before it asks about overwriting; the name it returns is
     // written as it is, so the question covers the file written.
     dialog.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+    // The shell's list of recent documents is a store of the program's too: a saved list is not
+    // added to it.
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
-                   (request.flags & OFN_OVERWRITEPROMPT);
+                   OFN_DONTADDTORECENT | (request.flags & OFN_OVERWRITEPROMPT);
     if (!GetSaveFileNameW(&dialog)) {
         return std::nullopt;
     }
